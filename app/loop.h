@@ -1,0 +1,26 @@
+// The main loop's state, the series turn with its statistics, and the pacing pause.
+#pragma once
+
+#include <cstdint>
+
+struct LoopState {
+  bool running = false;         // a series is in progress
+  bool boardCompleted = false;  // the last solver turn reported the board complete
+  uint32_t turns = 0;           // turns of the current run
+  uint64_t totalTurns = 0;      // turns of the ended runs of the series, kept exactly
+  uint32_t worstTurns = 0;
+  uint32_t simulationCount = 0;
+  uint32_t runsRemaining = 0;
+};
+
+inline LoopState loopState;
+
+// One turn of a running series with its bookkeeping (no pause).
+void seriesTurn();
+// Sleeps until sleepMs after now on the steady clock.
+void paceTurn();
+// The front end's work for one pass of the main loop: a series turn and its pause, or the F1
+// poll that may open the menu.
+void mainLoopPass();
+// Retrieves messages until the window is closed; returns the exit code.
+int runMainLoop();

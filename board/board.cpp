@@ -1,0 +1,73 @@
+#include "board/board.h"
+
+#include <algorithm>
+#include <cassert>
+
+bool TileNeighbors::contains(uint32_t id) const {
+  for (uint32_t i = 0; i < count_; ++i)
+    if (ids_[i] == id) return true;
+  return false;
+}
+
+bool TileNeighbors::insert(uint32_t id) {
+  uint32_t position = 0;
+  while (position < count_ && ids_[position] < id) ++position;
+  if (position < count_ && ids_[position] == id) return false;
+  assert(count_ < capacity && "a tile lists more ids than it has neighbours");
+  if (count_ == capacity) return false;
+  for (uint32_t i = count_; i > position; --i) ids_[i] = ids_[i - 1];
+  ids_[position] = id;
+  ++count_;
+  return true;
+}
+
+bool TileNeighbors::erase(uint32_t id) {
+  for (uint32_t i = 0; i < count_; ++i) {
+    if (ids_[i] != id) continue;
+    for (uint32_t j = i + 1; j < count_; ++j) ids_[j - 1] = ids_[j];
+    --count_;
+    return true;
+  }
+  return false;
+}
+
+void ClusterMap::clear() {
+  slots.clear();
+  present.clear();
+  entryCount = 0;
+}
+
+std::vector<uint32_t> ClusterMap::ids() const {
+  std::vector<uint32_t> result;
+  result.reserve(entryCount);
+  for (uint32_t id = 0; id < present.size(); ++id)
+    if (present[id]) result.push_back(id);
+  return result;
+}
+
+Cluster& getOrCreateCluster(uint32_t id) {
+  if (id >= clusterMap.slots.size()) {
+    clusterMap.slots.resize(static_cast<size_t>(id) + 1);
+    clusterMap.present.resize(static_cast<size_t>(id) + 1, 0);
+  }
+  if (!clusterMap.present[id]) {
+    clusterMap.present[id] = 1;
+    clusterMap.slots[id] = Cluster{};
+    ++clusterMap.entryCount;
+  }
+  return clusterMap.slots[id];
+}
+
+Cluster* findCluster(uint32_t id) {
+  if (id >= clusterMap.present.size() || !clusterMap.present[id]) return nullptr;
+  return &clusterMap.slots[id];
+}
+
+uint32_t mainClusterId() {
+  for (uint32_t id = 0; id < clusterMap.present.size(); ++id)
+    if (clusterMap.present[id]) return id;
+  assert(false && "the cluster map is empty");
+  return 0;
+}
+
+Cluster& mainCluster() { return clusterMap.slots[mainClusterId()]; }

@@ -1,0 +1,19 @@
+// The one random source of the program: a fresh clock-seeded engine per draw.
+#pragma once
+
+#include <cstdint>
+
+// First output of a std::mt19937 freshly seeded with `seed`, computed without building the
+// whole state (only the three words the first twist reads are derived).
+uint32_t firstMersenneOutput(uint32_t seed);
+
+// Maps one 32-bit engine output to [0, 1] in single precision: float(x) / 2^32, so the 128
+// largest outputs give exactly 1.0.
+float drawFromOutput(uint32_t x);
+
+// Reads the steady clock, seeds a fresh engine with the low 32 bits of its nanosecond count and
+// maps its first output.
+float clockSeededDraw();
+
+// Tile colour for a draw u: roundf(u * (colorCount - 1)) in single precision.
+uint32_t colorFromDraw(float u, int32_t colorCount);
