@@ -17,6 +17,8 @@ inline LoopState loopState;
 
 // One turn of a running series with its bookkeeping (no pause).
 void seriesTurn();
+// The three lines printed when the last run of a series has ended.
+void printSeriesSummary();
 // Sleeps until sleepMs after now on the steady clock.
 void paceTurn();
 // The front end's work for one pass of the main loop: a series turn and its pause, or the F1

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs and that are missing. With "test" it adds what
+# the tests need: Xvfb and xdotool for the end-to-end runs, mingw-w64 and Wine for the Windows
+# program, ImageMagick for screenshots.
+set -euo pipefail
+
+packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          libsdl2-dev)
+if [[ "${1:-}" == "test" ]]; then
+  packages+=(python3 xvfb xauth x11-utils xdotool imagemagick g++-mingw-w64-x86-64-posix wine wine64
+             libx11-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[[ $(id -u) -ne 0 ]] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
