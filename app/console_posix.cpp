@@ -1,0 +1,127 @@
+// The console and the F1 poll on POSIX terminals: the terminal (or pipe) the program was started
+// from is the console. While the main loop polls F1 the terminal is read without waiting and
+// without echo; before every question it is back in line mode, and it is restored however the
+// program ends. Known gap: a program stopped and resumed in the background is not handled.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "app/platform.h"
+#include "view/sdl_visualizer.h"
+
+namespace {
+
+bool stdinIsTerminal = false;
+termios savedTerminal{};  // as the program found it; put back when it ends
+termios lineTerminal{};   // the same in canonical mode with echo, for questions
+termios pollTerminal{};   // no line editing, no echo, reads return at once
+enum class TerminalMode { asFound, line, poll };
+TerminalMode terminalMode = TerminalMode::asFound;
+volatile sig_atomic_t terminalTouchedElsewhere = 0;  // set after a stop: the shell reset it
+
+// F1 as terminals send it: xterm's SS3 form, the VT220 function key, and the Linux console.
+constexpr std::string_view kF1Sequences[] = {"\x1bOP", "\x1b[11~", "\x1b[[A"};
+char pending[8] = {};  // the start of an F1 sequence that a read may have cut
+size_t pendingLength = 0;
+
+void restoreTerminal() {
+  if (stdinIsTerminal) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+}
+
+void restoreAndReraise(int signalNumber) {
+  restoreTerminal();
+  // SA_RESETHAND has put the default action back; it runs as soon as this handler returns.
+  raise(signalNumber);
+}
+
+void restoreAndStop(int /*signalNumber*/) {
+  restoreTerminal();
+  terminalTouchedElsewhere = 1;
+  kill(getpid(), SIGSTOP);
+}
+
+void installHandlers() {
+  struct sigaction action {};
+  sigemptyset(&action.sa_mask);
+  action.sa_handler = restoreAndReraise;
+  action.sa_flags = SA_RESETHAND;
+  for (int signalNumber :
+       {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+    sigaction(signalNumber, &action, nullptr);
+  action.sa_handler = restoreAndStop;
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTSTP, &action, nullptr);
+}
+
+// Feeds one byte to the F1 recogniser; true when it completes an F1 sequence.
+bool feedByte(char byte) {
+  pending[pendingLength++] = byte;
+  const std::string_view sofar(pending, pendingLength);
+  for (std::string_view sequence : kF1Sequences) {
+    if (!sequence.starts_with(sofar)) continue;
+    if (sequence.size() != sofar.size()) return false;
+    pendingLength = 0;
+    return true;
+  }
+  // Not part of F1: drop it, but an ESC may start the next sequence.
+  pendingLength = 0;
+  if (byte == '\x1b') pending[pendingLength++] = byte;
+  return false;
+}
+
+// Switching only on a change keeps the loop's thousands of polls a second free of tcsetattr.
+void enterMode(TerminalMode mode, const termios& attributes) {
+  if (terminalMode == mode && !terminalTouchedElsewhere) return;
+  terminalTouchedElsewhere = 0;
+  tcsetattr(STDIN_FILENO, TCSANOW, &attributes);
+  terminalMode = mode;
+}
+
+bool terminalF1() {
+  enterMode(TerminalMode::poll, pollTerminal);
+  bool pressed = false;
+  char bytes[64];
+  for (;;) {
+    // Never block, even when something put the terminal back in line mode behind our back.
+    pollfd ready{STDIN_FILENO, POLLIN, 0};
+    if (poll(&ready, 1, 0) <= 0 || (ready.revents & POLLIN) == 0) break;
+    const ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
+    if (count <= 0) break;
+    for (ssize_t i = 0; i < count; ++i) pressed = feedByte(bytes[i]) || pressed;
+  }
+  return pressed;
+}
+
+}  // namespace
+
+void openConsole() {
+  // Prompts end without a newline, so nothing may wait in a buffer.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  stdinIsTerminal = isatty(STDIN_FILENO) != 0 && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
+  if (!stdinIsTerminal) return;
+  lineTerminal = savedTerminal;
+  lineTerminal.c_lflag |= ICANON | ECHO;
+  pollTerminal = savedTerminal;
+  pollTerminal.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO | ECHONL));  // ISIG stays
+  pollTerminal.c_cc[VMIN] = 0;
+  pollTerminal.c_cc[VTIME] = 0;
+  std::atexit(restoreTerminal);
+  installHandlers();
+}
+
+void consoleLineMode() {
+  if (!stdinIsTerminal) return;
+  enterMode(TerminalMode::line, lineTerminal);
+  pendingLength = 0;
+}
+
+bool pollF1() {
+  const bool fromTerminal = stdinIsTerminal && terminalF1();
+  return takeWindowF1Press() || fromTerminal;
+}

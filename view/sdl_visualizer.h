@@ -1,0 +1,31 @@
+// Process-wide state of the SDL board window, shared by sdl_visualizer.cpp, the terminal console
+// (for the window's F1 key), the pixel tests and the paint benchmark.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "view/palette.h"
+
+inline constexpr const char* kWindowTitle = "Tidefill Solver Visualizer";
+
+inline SDL_Window* mainWindow = nullptr;
+inline SDL_Renderer* renderer = nullptr;
+inline int outputWidth = 0;  // the renderer's output size, read back after creation
+inline int outputHeight = 0;
+inline std::vector<PaletteColor> brushes;  // brushes[c] paints colour index c
+
+// brushes[color], bounds-checked: throws std::out_of_range("invalid vector subscript").
+const PaletteColor& brushFor(uint32_t color);
+
+// True when F1 went down in the board window since the previous call.
+bool takeWindowF1Press();
+
+// Starts SDL's video subsystem once, without SDL's own SIGINT/SIGTERM handlers (the console
+// restores the terminal itself). Returns false with SDL_GetError() set when there is no display.
+bool initVideo();
+
+// Destroys the window, the renderer and the palette, so tests and benchmarks can make another.
+void closeVisualizer();
