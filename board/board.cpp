@@ -3,34 +3,6 @@
 #include <algorithm>
 #include <cassert>
 
-bool TileNeighbors::contains(uint32_t id) const {
-  for (uint32_t i = 0; i < count_; ++i)
-    if (ids_[i] == id) return true;
-  return false;
-}
-
-bool TileNeighbors::insert(uint32_t id) {
-  uint32_t position = 0;
-  while (position < count_ && ids_[position] < id) ++position;
-  if (position < count_ && ids_[position] == id) return false;
-  assert(count_ < capacity && "a tile lists more ids than it has neighbours");
-  if (count_ == capacity) return false;
-  for (uint32_t i = count_; i > position; --i) ids_[i] = ids_[i - 1];
-  ids_[position] = id;
-  ++count_;
-  return true;
-}
-
-bool TileNeighbors::erase(uint32_t id) {
-  for (uint32_t i = 0; i < count_; ++i) {
-    if (ids_[i] != id) continue;
-    for (uint32_t j = i + 1; j < count_; ++j) ids_[j - 1] = ids_[j];
-    --count_;
-    return true;
-  }
-  return false;
-}
-
 void ClusterMap::clear() {
   slots.clear();
   present.clear();
@@ -70,4 +42,6 @@ uint32_t mainClusterId() {
   return 0;
 }
 
-Cluster& mainCluster() { return clusterMap.slots[mainClusterId()]; }
+Cluster& mainCluster() {
+  return clusterMap.slots[mainClusterId()];
+}

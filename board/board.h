@@ -4,6 +4,7 @@
 // to each other only by number (tile index, cluster id).
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <vector>
 
@@ -16,9 +17,35 @@ class TileNeighbors {
  public:
   static constexpr uint32_t capacity = 5;
 
-  bool contains(uint32_t id) const;
-  bool insert(uint32_t id);  // true when added
-  bool erase(uint32_t id);   // true when removed
+  bool contains(uint32_t id) const {
+    for (uint32_t i = 0; i < count_; ++i)
+      if (ids_[i] == id) return true;
+    return false;
+  }
+  // The shifts run over the whole fixed array, so they unroll into a few moves instead of a
+  // library call; slots past count_ hold nothing that matters.
+  bool insert(uint32_t id) {  // true when added
+    uint32_t position = 0;
+    while (position < count_ && ids_[position] < id) ++position;
+    if (position < count_ && ids_[position] == id) return false;
+    assert(count_ < capacity && "a tile lists more ids than it has neighbours");
+    if (count_ == capacity) return false;
+    for (uint32_t i = capacity - 1; i > 0; --i)
+      if (i > position) ids_[i] = ids_[i - 1];
+    ids_[position] = id;
+    ++count_;
+    return true;
+  }
+  bool erase(uint32_t id) {  // true when removed
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < capacity; ++i) {
+      ids_[kept] = ids_[i];
+      kept += (i < count_ && ids_[i] != id) ? 1 : 0;
+    }
+    if (kept == count_) return false;
+    count_ = kept;
+    return true;
+  }
   void clear() { count_ = 0; }
   uint32_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
@@ -65,7 +92,9 @@ inline uint32_t nextClusterId = 1;
 inline uint32_t tileIndex(uint32_t x, uint32_t y) {
   return x + y * static_cast<uint32_t>(settings.boardSize);
 }
-inline Tile& tileAt(uint32_t x, uint32_t y) { return board[tileIndex(x, y)]; }
+inline Tile& tileAt(uint32_t x, uint32_t y) {
+  return board[tileIndex(x, y)];
+}
 
 Cluster& getOrCreateCluster(uint32_t id);
 Cluster* findCluster(uint32_t id);  // nullptr when absent; never inserts

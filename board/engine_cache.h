@@ -2,13 +2,15 @@
 // board state whenever something other than a move has changed that state.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 struct MoveCache {
   bool valid = false;
-  std::vector<uint32_t> tileOrigin;      // per tile: the cluster whose region held it at labelling
-  std::vector<uint32_t> mainListCount;   // per id: how many tiles of the player's region list it
+  std::vector<uint32_t> tileOrigin;     // per tile: the cluster whose region held it at labelling
+  std::vector<uint32_t> mainListCount;  // per id: how many tiles of the player's region list it
 };
 
 inline MoveCache moveCache;
@@ -32,6 +34,32 @@ struct Cluster;
 // Sets a cluster's neighbour set to the union of its tiles' lists.
 void rebuildClusterNeighbors(Cluster& cluster);
 
-// Inserts into / erases from an ascending vector without duplicates.
-bool insertSorted(std::vector<uint32_t>& set, uint32_t value);
-bool eraseSorted(std::vector<uint32_t>& set, uint32_t value);
+// Inserts into / erases from an ascending vector without duplicates. The sets touched during a
+// move are mostly a handful of ids, so short shifts are done in place rather than by a library
+// call.
+inline bool insertSorted(std::vector<uint32_t>& set, uint32_t value) {
+  const auto position = std::lower_bound(set.begin(), set.end(), value);
+  if (position != set.end() && *position == value) return false;
+  if (set.end() - position > 16) {
+    set.insert(position, value);
+    return true;
+  }
+  size_t i = set.size();
+  const size_t at = static_cast<size_t>(position - set.begin());
+  set.push_back(value);
+  for (; i > at; --i) set[i] = set[i - 1];
+  set[at] = value;
+  return true;
+}
+
+inline bool eraseSorted(std::vector<uint32_t>& set, uint32_t value) {
+  const auto position = std::lower_bound(set.begin(), set.end(), value);
+  if (position == set.end() || *position != value) return false;
+  if (set.end() - position > 16) {
+    set.erase(position);
+    return true;
+  }
+  for (auto next = position + 1; next != set.end(); ++next) *(next - 1) = *next;
+  set.pop_back();
+  return true;
+}

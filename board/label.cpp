@@ -5,28 +5,18 @@
 #include "board/draw.h"
 #include "board/engine_cache.h"
 
-bool insertSorted(std::vector<uint32_t>& set, uint32_t value) {
-  const auto position = std::lower_bound(set.begin(), set.end(), value);
-  if (position != set.end() && *position == value) return false;
-  set.insert(position, value);
-  return true;
-}
-
-bool eraseSorted(std::vector<uint32_t>& set, uint32_t value) {
-  const auto position = std::lower_bound(set.begin(), set.end(), value);
-  if (position == set.end() || *position != value) return false;
-  set.erase(position);
-  return true;
-}
-
 void rebuildClusterNeighbors(Cluster& cluster) {
-  cluster.neighbors.clear();
+  // Gathered in a reused buffer, so a refresh allocates little; the one spare slot leaves room
+  // for the id of the player's region, which a live cluster may still gain during play.
+  static std::vector<uint32_t> gathered;
+  gathered.clear();
   for (uint32_t t : cluster.tiles)
-    cluster.neighbors.insert(cluster.neighbors.end(), board[t].neighbors.begin(),
-                             board[t].neighbors.end());
-  std::sort(cluster.neighbors.begin(), cluster.neighbors.end());
-  cluster.neighbors.erase(std::unique(cluster.neighbors.begin(), cluster.neighbors.end()),
-                          cluster.neighbors.end());
+    for (uint32_t listed : board[t].neighbors) gathered.push_back(listed);
+  std::sort(gathered.begin(), gathered.end());
+  gathered.erase(std::unique(gathered.begin(), gathered.end()), gathered.end());
+  if (cluster.neighbors.capacity() < gathered.size() + 1)
+    cluster.neighbors.reserve(gathered.size() + 1);
+  cluster.neighbors.assign(gathered.begin(), gathered.end());
 }
 
 namespace {
@@ -106,7 +96,8 @@ void generateBoard() {
   const size_t tileCount =
       static_cast<size_t>(settings.boardSize) * static_cast<size_t>(settings.boardSize);
   std::vector<uint32_t> colors(tileCount);
-  for (uint32_t& color : colors) color = colorFromDraw(clockSeededDraw(), settings.colorCount);
+  clockSeededOutputs(colors.data(), colors.size());
+  for (uint32_t& color : colors) color = colorFromDraw(drawFromOutput(color), settings.colorCount);
   loadBoard(colors);
 }
 

@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cassert>
+#include <utility>
+#include <vector>
 
 #include "board/board.h"
 #include "board/engine_cache.h"
@@ -19,7 +21,9 @@ void rebuildMoveCache() {
 
 namespace {
 
-bool isComplete() { return mainCluster().tiles.size() == board.size(); }
+bool isComplete() {
+  return mainCluster().tiles.size() == board.size();
+}
 
 // The move as written: relabel from every tile of the player's region, walking its tile set
 // live, then refresh everything. Used when the board was changed by anything but a move, so
@@ -41,21 +45,34 @@ bool applyColorByRelabelling(uint32_t color) {
 }
 
 struct MoveScratch {
-  std::vector<uint32_t> absorbed;   // clusters joining the region this move
-  std::vector<uint32_t> joined;     // their tiles
+  std::vector<uint32_t> absorbed;  // clusters joining the region this move
+  std::vector<uint32_t> joined;    // their tiles
   std::vector<uint32_t> merged;
-  std::vector<uint32_t> dirty;      // absorbed clusters whose tiles' lists changed
-  std::vector<uint32_t> pruned;     // ids that no tile of the region lists any more
+  std::vector<uint32_t> added;   // ids that tiles of the region list for the first time
+  std::vector<uint32_t> pruned;  // ids that no tile of the region lists any more
+  // (absorbed cluster, id): a tile of that cluster stopped listing the id.
+  std::vector<std::pair<uint32_t, uint32_t>> dropped;
 };
 MoveScratch scratch;
 
-void markDirty(uint32_t id) {
-  if (std::find(scratch.dirty.begin(), scratch.dirty.end(), id) == scratch.dirty.end())
-    scratch.dirty.push_back(id);
+// The region's id is the smallest key there is, so it always goes first in a set.
+void listRegionFirst(std::vector<uint32_t>& set, uint32_t mainId) {
+  if (set.empty() || set.front() != mainId) set.insert(set.begin(), mainId);
 }
 
-void countListedByRegion(uint32_t listed, Cluster& region) {
-  if (moveCache.mainListCount[listed]++ == 0) insertSorted(region.neighbors, listed);
+// Tile `index` of the region has stopped listing `listed`; the cluster it came from may have to
+// drop the id too.
+void unlistFromRegionTile(uint32_t index, uint32_t listed, uint32_t mainId) {
+  --moveCache.mainListCount[listed];
+  const uint32_t origin = moveCache.tileOrigin[index];
+  if (origin != mainId) scratch.dropped.emplace_back(origin, listed);
+}
+
+// The cluster keeps the id unless none of its tiles lists it any more.
+void dropUnlisted(Cluster& cluster, uint32_t listed) {
+  for (uint32_t t : cluster.tiles)
+    if (board[t].neighbors.contains(listed)) return;
+  eraseSorted(cluster.neighbors, listed);
 }
 
 }  // namespace
@@ -75,7 +92,9 @@ bool applyColor(uint32_t color) {
 
   scratch.absorbed.clear();
   scratch.joined.clear();
-  scratch.dirty.clear();
+  scratch.added.clear();
+  scratch.pruned.clear();
+  scratch.dropped.clear();
   for (uint32_t listed : region.neighbors) {
     const Cluster& other = clusterMap.slots[listed];
     if (other.color == color && board[other.tiles.front()].cluster != mainId)
@@ -92,11 +111,18 @@ bool applyColor(uint32_t color) {
       const uint32_t count = sideNeighbors(t, side, around);
       for (uint32_t i = 0; i < count; ++i) {
         Tile& next = board[around[i]];
-        if (next.color != color && next.neighbors.insert(mainId))
-          insertSorted(clusterMap.slots[next.cluster].neighbors, mainId);
+        if (next.color != color) {
+          if (next.neighbors.insert(mainId))
+            listRegionFirst(clusterMap.slots[next.cluster].neighbors, mainId);
+        } else if (next.cluster == mainId && next.neighbors.erase(absorbedId)) {
+          // Part of the refresh, done here while the absorbed tiles are at hand.
+          unlistFromRegionTile(around[i], absorbedId, mainId);
+        }
       }
     }
-    markDirty(absorbedId);
+    // Its tiles only lose the region's id: the ids they list were recorded with colours other
+    // than their own, so the refresh below prunes none of them.
+    eraseSorted(clusterMap.slots[absorbedId].neighbors, mainId);
   }
   if (!scratch.joined.empty()) {
     std::sort(scratch.joined.begin(), scratch.joined.end());
@@ -105,34 +131,81 @@ bool applyColor(uint32_t color) {
                scratch.joined.end(), scratch.merged.begin());
     region.tiles.swap(scratch.merged);
     for (uint32_t t : scratch.joined)
-      for (uint32_t listed : board[t].neighbors) countListedByRegion(listed, region);
+      for (uint32_t listed : board[t].neighbors)
+        if (moveCache.mainListCount[listed]++ == 0) scratch.added.push_back(listed);
   }
 
   // Refresh: the region's tiles drop every id recorded with the new colour. A tile can only
   // list an id of a cluster it touches, so the listers are found around that cluster's tiles.
-  scratch.pruned.clear();
-  for (uint32_t listed : region.neighbors)
-    if (clusterMap.slots[listed].color == color) scratch.pruned.push_back(listed);
+  for (const std::vector<uint32_t>* listedIds : {&region.neighbors, &scratch.added})
+    for (uint32_t listed : *listedIds)
+      if (clusterMap.slots[listed].color == color) scratch.pruned.push_back(listed);
   for (uint32_t listed : scratch.pruned) {
-    for (uint32_t t : clusterMap.slots[listed].tiles) {
-      const uint32_t count = sideNeighbors(t, side, around);
+    // The count of listers says when the last one has been found.
+    uint32_t& listers = moveCache.mainListCount[listed];
+    const std::vector<uint32_t>& tiles = clusterMap.slots[listed].tiles;
+    for (size_t k = 0; k < tiles.size() && listers > 0; ++k) {
+      const uint32_t count = sideNeighbors(tiles[k], side, around);
       for (uint32_t i = 0; i < count; ++i) {
         Tile& next = board[around[i]];
-        if (next.cluster != mainId || !next.neighbors.erase(listed)) continue;
-        --moveCache.mainListCount[listed];
-        const uint32_t origin = moveCache.tileOrigin[around[i]];
-        if (origin != mainId) markDirty(origin);
+        if (next.cluster == mainId && next.neighbors.erase(listed))
+          unlistFromRegionTile(around[i], listed, mainId);
       }
     }
-    assert(moveCache.mainListCount[listed] == 0);
-    eraseSorted(region.neighbors, listed);
+    assert(listers == 0);
   }
-  for (uint32_t id : scratch.dirty) rebuildClusterNeighbors(clusterMap.slots[id]);
+
+  // The region's set is the ids its tiles still list: the old set and the new ids, less the
+  // ones whose count fell to zero.
+  if (!scratch.added.empty() || !scratch.pruned.empty()) {
+    std::sort(scratch.added.begin(), scratch.added.end());
+    scratch.merged.resize(region.neighbors.size() + scratch.added.size());
+    const auto end = std::merge(region.neighbors.begin(), region.neighbors.end(),
+                                scratch.added.begin(), scratch.added.end(), scratch.merged.begin());
+    scratch.merged.erase(
+        std::remove_if(scratch.merged.begin(), end,
+                       [](uint32_t id) { return moveCache.mainListCount[id] == 0; }),
+        scratch.merged.end());
+    region.neighbors.assign(scratch.merged.begin(), scratch.merged.end());
+  }
+  for (const auto& [origin, listed] : scratch.dropped)
+    dropUnlisted(clusterMap.slots[origin], listed);
   return region.tiles.size() == board.size();
 }
 
+namespace {
+
+// With the cache valid, the region's neighbour set is exactly the union of its tiles' lists, so
+// the best score is found there; the tiles are walked only to break a tie by the order in which
+// the candidates are met.
+uint32_t chooseCandidateFromCache(uint32_t mainId) {
+  const Cluster& region = clusterMap.slots[mainId];
+  if (region.neighbors.empty()) return clusterMap.size();
+  size_t bestScore = 0;
+  uint32_t choice = 0;
+  uint32_t ties = 0;
+  for (uint32_t candidate : region.neighbors) {
+    const size_t score = clusterMap.slots[candidate].neighbors.size();
+    if (ties == 0 || score > bestScore) {
+      bestScore = score;
+      choice = candidate;
+      ties = 1;
+    } else if (score == bestScore) {
+      ++ties;
+    }
+  }
+  if (ties == 1) return choice;
+  for (uint32_t t : region.tiles)
+    for (uint32_t candidate : board[t].neighbors)
+      if (clusterMap.slots[candidate].neighbors.size() == bestScore) return candidate;
+  return choice;
+}
+
+}  // namespace
+
 uint32_t chooseColor() {
   const uint32_t mainId = mainClusterId();
+  if (moveCache.valid) return getOrCreateCluster(chooseCandidateFromCache(mainId)).color;
   bool found = false;
   uint32_t choice = 0;
   size_t bestScore = 0;
@@ -141,8 +214,8 @@ uint32_t chooseColor() {
     const Tile& tile = board[clusterMap.slots[mainId].tiles[i]];
     for (uint32_t candidate : tile.neighbors) {
       const Cluster* known = findCluster(candidate);
-      const size_t score = known ? known->neighbors.size()
-                                 : getOrCreateCluster(candidate).neighbors.size();
+      const size_t score =
+          known ? known->neighbors.size() : getOrCreateCluster(candidate).neighbors.size();
       if (!found || score > bestScore) {
         found = true;
         choice = candidate;
@@ -154,4 +227,6 @@ uint32_t chooseColor() {
   return getOrCreateCluster(choice).color;
 }
 
-bool solveStep() { return applyColor(chooseColor()); }
+bool solveStep() {
+  return applyColor(chooseColor());
+}
