@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/console.h"
 #include "app/platform.h"
 #include "view/sdl_visualizer.h"
 
@@ -92,8 +93,16 @@ bool terminalF1() {
     pollfd ready{STDIN_FILENO, POLLIN, 0};
     if (poll(&ready, 1, 0) <= 0 || (ready.revents & POLLIN) == 0) break;
     const ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
-    if (count <= 0) break;
-    for (ssize_t i = 0; i < count; ++i) pressed = feedByte(bytes[i]) || pressed;
+    // The terminal hung up, or the user typed the end-of-file key: the same end of input that
+    // ends the program at a question ends it here too.
+    if (count == 0) throw EndOfInput{};
+    if (count < 0) break;
+    for (ssize_t i = 0; i < count; ++i) {
+      if (savedTerminal.c_cc[VEOF] != _POSIX_VDISABLE &&
+          bytes[i] == static_cast<char>(savedTerminal.c_cc[VEOF]))
+        throw EndOfInput{};
+      pressed = feedByte(bytes[i]) || pressed;
+    }
   }
   return pressed;
 }

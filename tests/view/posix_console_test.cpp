@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "app/console.h"
 #include "app/platform.h"
 
 namespace {
@@ -120,6 +121,22 @@ TEST(PosixConsole, PollingIsSilentAndQuestionsGetLineModeBack) {
   tcgetattr(pty.slave, &after);
   EXPECT_EQ(after.c_lflag, before.c_lflag);
   EXPECT_EQ(after.c_cc[VMIN], before.c_cc[VMIN]);
+}
+
+TEST(PosixConsole, TheEndOfFileKeyWhileIdleIsEndOfInput) {
+  Pty pty;
+  const std::string failure = inChild(pty.slave, [&]() -> std::string {
+    openConsole();
+    pollF1();
+    type(pty, std::string(1, '\x04'));
+    try {
+      pollF1();
+    } catch (const EndOfInput&) {
+      return "";
+    }
+    return "Ctrl-D while polling did not end the input";
+  });
+  EXPECT_EQ(failure, "");
 }
 
 TEST(PosixConsole, PipedInputIsLeftForTheQuestions) {
