@@ -26,6 +26,8 @@ import time
 import traceback
 import zlib
 
+import wine_console
+
 TITLE = "Tidefill Solver Visualizer"
 HINT = "Press F1 to display the menu and enter a command.\n"
 MENU = ("1. Generate New Board\n2. Run Algorithm Once\n3. Query Tile\n4. Query Cluster\n"
@@ -211,7 +213,10 @@ class Session:
     # -- output
 
     def text(self):
-        text = ESCAPES.sub("", self.raw.decode("utf-8", "replace"))
+        text = self.raw.decode("utf-8", "replace")
+        if self.options.console == "wine":
+            text = wine_console.plain_text(text)
+        text = ESCAPES.sub("", text)
         text = text.replace("\r\n", "\n")
         return re.sub(r"[^\n]*\r", "", text)  # a bare CR starts the line over
 
@@ -293,7 +298,9 @@ class Session:
     def wait_terminal(self, canonical):
         """Waits until the program has the terminal in line mode (a question is open) or in
         polling mode, so typed bytes reach the reader they are meant for."""
-        if self.options.console != "posix":
+        if self.options.console == "wine":
+            canonical = wine_console.TERMINAL_CANONICAL
+        elif self.options.console != "posix":
             return
         deadline = time.monotonic() + self.timeout
         while bool(self.local_flags() & termios.ICANON) != canonical:
@@ -305,7 +312,8 @@ class Session:
 
     def type_line(self, line):
         self.wait_terminal(True)
-        os.write(self.master, line.encode() + b"\n")
+        enter = wine_console.ENTER if self.options.console == "wine" else b"\n"
+        os.write(self.master, line.encode() + enter)
         self.echo += line + "\n"
 
     def answer(self, prompt, line):
@@ -337,6 +345,10 @@ class Session:
             run(["xdotool", "key", "F1"], self)
 
     def client_rect(self):
+        if self.options.console == "wine":
+            return wine_console.client_rect(
+                lambda: run(["xwininfo", "-stats", "-tree", "-id", str(self.find_window())], self),
+                self.timeout)
         info = run(["xwininfo", "-id", str(self.find_window())], self)
         field = lambda name: int(re.search(name + r":\s+(-?\d+)", info).group(1))
         return (field("Absolute upper-left X"), field("Absolute upper-left Y"),
@@ -549,6 +561,8 @@ def case_window_geometry_and_close(session):
     x, y, width, height, info = session.client_rect()
     check('"%s"' % TITLE in info, "window title: %s" % info.splitlines()[1:2])
     check((width, height) == (120, 120), "client area %dx%d, expected 120x120" % (width, height))
+    if session.options.console == "wine":  # the frame is drawn: its corner is at (0, 0)
+        x, y = wine_console.window_origin(info)
     check((x, y) == (0, 0), "window at (%d, %d), expected (0, 0)" % (x, y))
     if session.options.console == "posix":
         hints = run(["xprop", "-id", str(session.find_window()), "WM_NORMAL_HINTS"], session)

@@ -1,0 +1,36 @@
+// The console on Windows: a GUI process gets its own console and points the C streams at it;
+// F1 is read from the asynchronous key state, so it counts wherever the keyboard focus is.
+// Known gap: the console's own line editing is used as it is (no end-of-input key is special).
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdio>
+
+#include "app/platform.h"
+
+void openConsole() {
+  AllocConsole();
+#if defined(_MSC_VER)
+  FILE* reopened = nullptr;
+  freopen_s(&reopened, "CONIN$", "r", stdin);
+  freopen_s(&reopened, "CONOUT$", "w", stdout);
+  freopen_s(&reopened, "CONOUT$", "w", stderr);
+#else
+  std::freopen("CONIN$", "r", stdin);
+  std::freopen("CONOUT$", "w", stdout);
+  std::freopen("CONOUT$", "w", stderr);
+#endif
+}
+
+// The Windows console never leaves line mode.
+void consoleLineMode() {}
+
+// The lowest bit is set when the key went down since the previous call.
+bool pollF1() {
+  return (GetAsyncKeyState(VK_F1) & 1) != 0;
+}
