@@ -1,13 +1,7 @@
 // The console on Windows: a GUI process gets its own console and points the C streams at it;
 // F1 is read from the asynchronous key state, so it counts wherever the keyboard focus is.
 // Known gap: the console's own line editing is used as it is (no end-of-input key is special).
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "app/windows_api.h"
 
 #include <cstdio>
 

@@ -1,11 +1,5 @@
 // Windows entry point (GUI subsystem): console and settings, window, palette, then the loop.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "app/windows_api.h"
 
 #include <cstdio>
 #include <stdexcept>

@@ -2,18 +2,7 @@
 // Windows-only tests. Everything is created once and lives until the process ends.
 #pragma once
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#if defined(__MINGW32__) && !defined(WIDL_EXPLICIT_AGGREGATE_RETURNS)
-// MinGW's Direct2D headers only get struct-returning methods (GetColor, GetPixelSize) right
-// with this; every file must see the same interface declarations.
-#define WIDL_EXPLICIT_AGGREGATE_RETURNS
-#endif
-#include <windows.h>
+#include "app/windows_api.h"
 
 #include <d2d1.h>
 
