@@ -6,7 +6,7 @@
 #include "board/settings.h"
 
 void askSettings() {
-  consolePrint("Tidefill - colour flood puzzle solver, by the Tidefill team\n");
+  consolePrint("Tidefill - colour region puzzle solver, by the Tidefill team\n");
   settings.boardSize = askValue("Please enter a board size between 3 and 64: ", 3, 64);
   settings.colorCount = askValue("Please enter the amount of colors (2 - 32): ", 2, 32);
   settings.cellSize = askValue("Please enter the cell size px (default=16): ", 8, 128, 16);

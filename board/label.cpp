@@ -37,7 +37,7 @@ void appendUnvisited(uint32_t index, uint32_t side) {
     if (scratch.visitedStamp[around[i]] != scratch.stamp) scratch.queue.push_back(around[i]);
 }
 
-// Labels a freshly coloured board in one pass: regions are flooded in row order of their
+// Labels a freshly coloured board in one pass: regions are filled in row order of their
 // smallest tile, which hands out the same ids as one labelRegion call per tile, and each tile
 // lists the clusters of its differently coloured side neighbours.
 void labelNewBoard() {

@@ -81,7 +81,7 @@ TEST_F(AppTest, StartUpAsksTheFourSettingsAndMakesTheFirstBoard) {
   type("\n65\n12\n1\n33\n5\n\n0\n10001\n250\n");
   startUp();
   EXPECT_EQ(takeOutput(),
-            "Tidefill - colour flood puzzle solver, by the Tidefill team\n"
+            "Tidefill - colour region puzzle solver, by the Tidefill team\n"
             "Please enter a board size between 3 and 64: "
             "Please enter a board size between 3 and 64: "
             "Value (65) is not between 3 and 64\n"
