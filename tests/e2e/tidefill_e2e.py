@@ -708,6 +708,15 @@ def case_end_of_input_in_the_menu(session):
     expect_terminal_restored(session)
 
 
+def case_ctrl_d_while_polling(session):
+    start_up(session, 5, 3)
+    session.wait_terminal(False)
+    os.write(session.master, bytes([session.terminal_before[6][termios.VEOF][0]]))
+    status = session.wait_exit()
+    check(status == 0, "exit status %s after Ctrl-D while idle" % status)
+    expect_terminal_restored(session)
+
+
 def case_ctrl_c_while_polling(session):
     start_up(session, 5, 3)
     session.wait_terminal(False)
@@ -784,6 +793,7 @@ def cases(options):
     if posix:
         table += [
             ("end_of_input_at_a_question", case_end_of_input_at_a_question, {}),
+            ("ctrl_d_while_polling", case_ctrl_d_while_polling, {}),
             ("ctrl_c_while_polling", case_ctrl_c_while_polling, {}),
             ("end_of_piped_input", case_end_of_piped_input, {"pipe": True}),
             ("no_display", case_no_display, {"display": False}),
