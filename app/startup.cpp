@@ -1,9 +1,13 @@
 #include "app/startup.h"
 
+#include <stdexcept>
+
 #include "app/console.h"
+#include "app/loop.h"
 #include "app/platform.h"
 #include "board/board.h"
 #include "board/settings.h"
+#include "view/visualizer.h"
 
 void askSettings() {
   consolePrint("Tidefill - colour region puzzle solver, by the Tidefill team\n");
@@ -19,4 +23,19 @@ void startUp() {
   openConsole();
   askSettings();
   generateBoard();
+}
+
+int runProgram(void* instance) {
+  try {
+    startUp();
+    createVisualizer(instance);
+    createPalette();
+    loopState = LoopState{};
+    return runMainLoop();
+  } catch (const EndOfInput&) {
+    return 0;  // the console's exit handler puts the terminal back where it has one
+  } catch (const std::runtime_error& error) {  // the window or its drawing surface failed
+    consolePrint("Tidefill: %s\n", error.what());
+    return 1;
+  }
 }

@@ -708,20 +708,23 @@ def case_end_of_input_in_the_menu(session):
     expect_terminal_restored(session)
 
 
-def case_ctrl_d_while_polling(session):
+def type_control_while_polling(session, control):
+    """Types the terminal's own control character (termios.VEOF, VINTR, ...) while the program
+    waits for F1, and returns its exit status."""
     start_up(session, 5, 3)
     session.wait_terminal(False)
-    os.write(session.master, bytes([session.terminal_before[6][termios.VEOF][0]]))
-    status = session.wait_exit()
+    os.write(session.master, bytes([session.terminal_before[6][control][0]]))
+    return session.wait_exit()
+
+
+def case_ctrl_d_while_polling(session):
+    status = type_control_while_polling(session, termios.VEOF)
     check(status == 0, "exit status %s after Ctrl-D while idle" % status)
     expect_terminal_restored(session)
 
 
 def case_ctrl_c_while_polling(session):
-    start_up(session, 5, 3)
-    session.wait_terminal(False)
-    os.write(session.master, bytes([session.terminal_before[6][termios.VINTR][0]]))
-    status = session.wait_exit()
+    status = type_control_while_polling(session, termios.VINTR)
     check(status == -signal.SIGINT, "status %s after Ctrl-C, expected death by SIGINT" % status)
     expect_terminal_restored(session)
 
