@@ -6,8 +6,8 @@
 #include "app/console.h"
 #include "app/menu.h"
 #include "app/platform.h"
+#include "app/program_state.h"
 #include "board/board.h"
-#include "board/settings.h"
 #include "view/visualizer.h"
 
 void printSeriesSummary() {
@@ -23,7 +23,7 @@ void printSeriesSummary() {
 
 void seriesTurn() {
   ++loopState.turns;
-  const bool complete = solveStep();
+  const bool complete = solveStep(game);
   loopState.boardCompleted = complete;
   loopState.running = !complete;
   if (!complete) return;
@@ -37,7 +37,7 @@ void seriesTurn() {
     printSeriesSummary();  // the solved board stays on screen
     return;
   }
-  generateBoard();
+  newBoard();
   loopState.running = true;
 }
 

@@ -4,8 +4,8 @@
 
 #include "app/console.h"
 #include "app/loop.h"
+#include "app/program_state.h"
 #include "board/board.h"
-#include "board/settings.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ void playOneTurn() {
     consolePrint("The board is already completed\n");
     return;
   }
-  loopState.boardCompleted = solveStep();
+  loopState.boardCompleted = solveStep(game);
 }
 
 // A coordinate within the board, or nothing after the out-of-range message.
@@ -50,7 +50,7 @@ void runMenu() {
       "Enter your selection:");
   switch (readSelection()) {
     case 1:
-      generateBoard();
+      newBoard();
       loopState.boardCompleted = false;
       break;
     case 2:
@@ -86,7 +86,7 @@ void queryTile() {
   if (yText.empty()) return;
   const int32_t y = parseInt(yText);
   if (!coordinateInRange(y)) return;
-  const Tile& tile = tileAt(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
+  const Tile& tile = tileAt(game, static_cast<uint32_t>(x), static_cast<uint32_t>(y));
   consolePrint("(%d, %d) Cluster=%d, Color=%d, Neighbors=%d\n", x, y,
                static_cast<int>(tile.cluster), static_cast<int>(tile.color),
                static_cast<int>(tile.neighbors.size()));
@@ -96,7 +96,7 @@ void queryCluster() {
   consolePrint("Enter a cluster id:");
   const int32_t id = parseInt(readLine());
   // Ids are unsigned: a negative answer is looked up as its 32-bit pattern but shown as typed.
-  const Cluster* cluster = findCluster(static_cast<uint32_t>(id));
+  const Cluster* cluster = findCluster(game, static_cast<uint32_t>(id));
   if (cluster == nullptr) {
     consolePrint("Could not find a cluster with id: %d\n", id);
     return;

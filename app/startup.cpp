@@ -5,8 +5,8 @@
 #include "app/console.h"
 #include "app/loop.h"
 #include "app/platform.h"
+#include "app/program_state.h"
 #include "board/board.h"
-#include "board/settings.h"
 #include "view/visualizer.h"
 
 void askSettings() {
@@ -22,7 +22,7 @@ void askSettings() {
 void startUp() {
   openConsole();
   askSettings();
-  generateBoard();
+  newBoard();
 }
 
 int runProgram(void* instance) {

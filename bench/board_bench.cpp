@@ -19,7 +19,9 @@ struct Rules {
   bool (*step)();
 };
 
-const Rules engineRules{"engine", generateBoard, solveStep};
+Game engineGame;
+const Rules engineRules{"engine", [] { generateBoard(engineGame); },
+                        [] { return solveStep(engineGame); }};
 const Rules modelRules{"model", plain::generateBoard, plain::solveStep};
 
 // Per measured pair, the figures of the last run of each side (the one that is reported).
@@ -42,8 +44,8 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 void useSettings(int32_t side, int32_t colorCount) {
-  settings.boardSize = side;
-  settings.colorCount = colorCount;
+  engineGame.boardSize = plain::boardSize = static_cast<uint32_t>(side);
+  engineGame.colorCount = plain::colorCount = static_cast<uint32_t>(colorCount);
 }
 
 std::string sizeName(int32_t side, int32_t colorCount) {

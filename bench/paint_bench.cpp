@@ -7,8 +7,8 @@
 
 #include "app/console.h"
 #include "app/loop.h"
+#include "app/program_state.h"
 #include "board/board.h"
-#include "board/settings.h"
 #include "view/sdl_visualizer.h"
 #include "view/visualizer.h"
 
@@ -19,7 +19,7 @@ void useLargeBoard() {
   settings.colorCount = 32;
   settings.cellSize = 16;
   settings.sleepMs = 1;
-  generateBoard();
+  newBoard();
 }
 
 // Opens a window on the given video driver, paints it for the whole benchmark and closes it.

@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 void ClusterMap::clear() {
-  slots.clear();
-  present.clear();
+  for (uint32_t id = 0; id < present.size(); ++id) {
+    if (!present[id]) continue;
+    present[id] = 0;
+    slots[id].neighbors.clear();
+    slots[id].tiles.clear();
+    slots[id].color = 0;
+  }
   entryCount = 0;
 }
 
@@ -17,31 +23,41 @@ std::vector<uint32_t> ClusterMap::ids() const {
   return result;
 }
 
-Cluster& getOrCreateCluster(uint32_t id) {
-  if (id >= clusterMap.slots.size()) {
-    clusterMap.slots.resize(static_cast<size_t>(id) + 1);
-    clusterMap.present.resize(static_cast<size_t>(id) + 1, 0);
+Cluster& getOrCreateCluster(Game& game, uint32_t id) {
+  ClusterMap& map = game.clusterMap;
+  if (id >= map.slots.size()) {
+    map.slots.resize(static_cast<size_t>(id) + 1);
+    map.present.resize(static_cast<size_t>(id) + 1, 0);
   }
-  if (!clusterMap.present[id]) {
-    clusterMap.present[id] = 1;
-    clusterMap.slots[id] = Cluster{};
-    ++clusterMap.entryCount;
+  if (!map.present[id]) {
+    // A slot left by an earlier board is emptied, not replaced, so its storage is reused.
+    map.present[id] = 1;
+    map.slots[id].neighbors.clear();
+    map.slots[id].tiles.clear();
+    map.slots[id].color = 0;
+    ++map.entryCount;
   }
-  return clusterMap.slots[id];
+  return map.slots[id];
 }
 
-Cluster* findCluster(uint32_t id) {
-  if (id >= clusterMap.present.size() || !clusterMap.present[id]) return nullptr;
-  return &clusterMap.slots[id];
+const Cluster* findCluster(const Game& game, uint32_t id) {
+  const ClusterMap& map = game.clusterMap;
+  if (id >= map.present.size() || !map.present[id]) return nullptr;
+  return &map.slots[id];
 }
 
-uint32_t mainClusterId() {
-  for (uint32_t id = 0; id < clusterMap.present.size(); ++id)
-    if (clusterMap.present[id]) return id;
+Cluster* findCluster(Game& game, uint32_t id) {
+  return const_cast<Cluster*>(findCluster(std::as_const(game), id));
+}
+
+uint32_t mainClusterId(const Game& game) {
+  const std::vector<uint8_t>& present = game.clusterMap.present;
+  for (uint32_t id = 0; id < present.size(); ++id)
+    if (present[id]) return id;
   assert(false && "the cluster map is empty");
   return 0;
 }
 
-Cluster& mainCluster() {
-  return clusterMap.slots[mainClusterId()];
+Cluster& mainCluster(Game& game) {
+  return game.clusterMap.slots[mainClusterId(game)];
 }

@@ -1,14 +1,14 @@
 // The board of tiles, the registry of clusters and the greedy solver turn.
 //
-// All state is process-wide: the board, the cluster map and the next cluster id. Records refer
-// to each other only by number (tile index, cluster id).
+// One Game holds everything a board needs: its tiles, its cluster map, the next cluster id and
+// the engine's own bookkeeping. Games are independent values, so separate games can be played on
+// separate threads. Records refer to each other only by number (tile index, cluster id).
 #pragma once
 
 #include <cassert>
 #include <cstdint>
+#include <utility>
 #include <vector>
-
-#include "board/settings.h"
 
 // Ascending set of cluster ids held inline. A tile can only ever list the ids its four side
 // neighbours had when the board was labelled, plus id 1 of the player's region, so five slots
@@ -80,45 +80,81 @@ struct ClusterMap {
 
   uint32_t size() const { return entryCount; }
   bool empty() const { return entryCount == 0; }
+  // Drops every entry. The slots keep their storage, so the next board of the same game
+  // allocates little.
   void clear();
   // Ascending ids of all entries.
   std::vector<uint32_t> ids() const;
 };
 
-inline std::vector<Tile> board;  // boardSize * boardSize tiles, row by row; empty until generated
-inline ClusterMap clusterMap;
-inline uint32_t nextClusterId = 1;
+// Derived bookkeeping that lets a move touch only what it changes. It is rebuilt from the board
+// and cluster map whenever something other than a move has changed them.
+struct MoveCache {
+  bool valid = false;
+  std::vector<uint32_t> tileOrigin;     // per tile: the cluster whose region held it at labelling
+  std::vector<uint32_t> mainListCount;  // per id: how many tiles of the player's region list it
+};
 
-inline uint32_t tileIndex(uint32_t x, uint32_t y) {
-  return x + y * static_cast<uint32_t>(settings.boardSize);
+// Working buffers of labelling and moves, kept with the game so that a turn allocates nothing.
+struct EngineScratch {
+  std::vector<uint32_t> queue;         // labelRegion's work queue, read from a moving head
+  std::vector<uint32_t> visitedStamp;  // labelRegion's visited marks; a new stamp clears them
+  uint32_t stamp = 0;
+  std::vector<uint32_t> gathered;  // a cluster's neighbour ids being collected
+  std::vector<uint32_t> absorbed;  // clusters joining the region this move
+  std::vector<uint32_t> joined;    // their tiles
+  std::vector<uint32_t> merged;
+  std::vector<uint32_t> added;   // ids that tiles of the region list for the first time
+  std::vector<uint32_t> pruned;  // ids that no tile of the region lists any more
+  // (absorbed cluster, id): a tile of that cluster stopped listing the id.
+  std::vector<std::pair<uint32_t, uint32_t>> dropped;
+};
+
+struct Game {
+  uint32_t boardSize = 3;   // side of the square board in tiles
+  uint32_t colorCount = 2;  // colour indices run 0..colorCount - 1
+  std::vector<Tile> board;  // boardSize * boardSize tiles, row by row; empty until generated
+  ClusterMap clusterMap;
+  uint32_t nextClusterId = 1;
+  MoveCache moveCache;
+  EngineScratch scratch;
+};
+
+inline uint32_t tileIndex(const Game& game, uint32_t x, uint32_t y) {
+  return x + y * game.boardSize;
 }
-inline Tile& tileAt(uint32_t x, uint32_t y) {
-  return board[tileIndex(x, y)];
+inline Tile& tileAt(Game& game, uint32_t x, uint32_t y) {
+  return game.board[tileIndex(game, x, y)];
+}
+inline const Tile& tileAt(const Game& game, uint32_t x, uint32_t y) {
+  return game.board[tileIndex(game, x, y)];
 }
 
-Cluster& getOrCreateCluster(uint32_t id);
-Cluster* findCluster(uint32_t id);  // nullptr when absent; never inserts
-Cluster& mainCluster();             // the entry with the smallest id; the map must not be empty
-uint32_t mainClusterId();
+Cluster& getOrCreateCluster(Game& game, uint32_t id);
+Cluster* findCluster(Game& game, uint32_t id);  // nullptr when absent; never inserts
+const Cluster* findCluster(const Game& game, uint32_t id);
+Cluster& mainCluster(Game& game);  // the entry with the smallest id; the map must not be empty
+uint32_t mainClusterId(const Game& game);
 
-// A new random board: colours from clockSeededDraw, then labelled.
-void generateBoard();
+// A new random board of the game's size and colours: colours from clockSeededDraw, then
+// labelled.
+void generateBoard(Game& game);
 // A new board with the given colours (boardSize * boardSize of them, row by row), labelled as
-// generateBoard labels it. Generation and tests share it.
-void loadBoard(const std::vector<uint32_t>& colors);
+// generateBoard labels it.
+void loadBoard(Game& game, const std::vector<uint32_t>& colors);
 
 // Spreads from tile (x, y) over its same-coloured side-connected tiles that carry another id,
 // opening a new cluster when the tile has none.
-void labelRegion(uint32_t x, uint32_t y);
+void labelRegion(Game& game, uint32_t x, uint32_t y);
 // Drops from every tile the ids whose recorded colour is the tile's own, then rebuilds every
 // cluster's neighbour set from its tiles.
-void refreshNeighbors();
+void refreshNeighbors(Game& game);
 
 // One move: the player's region takes `color` and absorbs every adjacent cluster of that colour.
 // Returns whether the region now covers the board.
-bool applyColor(uint32_t color);
+bool applyColor(Game& game, uint32_t color);
 // One greedy turn: the candidate cluster with the most neighbours gives the colour.
-bool solveStep();
+bool solveStep(Game& game);
 
 // The colour solveStep would choose, without moving.
-uint32_t chooseColor();
+uint32_t chooseColor(Game& game);

@@ -3,15 +3,15 @@
 
 #include "board/board.h"
 #include "board/draw.h"
-#include "board/engine_cache.h"
+#include "board/engine_detail.h"
 
-void rebuildClusterNeighbors(Cluster& cluster) {
+void rebuildClusterNeighbors(Game& game, Cluster& cluster) {
   // Gathered in a reused buffer, so a refresh allocates little; the one spare slot leaves room
   // for the id of the player's region, which a live cluster may still gain during play.
-  static std::vector<uint32_t> gathered;
+  std::vector<uint32_t>& gathered = game.scratch.gathered;
   gathered.clear();
   for (uint32_t t : cluster.tiles)
-    for (uint32_t listed : board[t].neighbors) gathered.push_back(listed);
+    for (uint32_t listed : game.board[t].neighbors) gathered.push_back(listed);
   std::sort(gathered.begin(), gathered.end());
   gathered.erase(std::unique(gathered.begin(), gathered.end()), gathered.end());
   if (cluster.neighbors.capacity() < gathered.size() + 1)
@@ -21,16 +21,7 @@ void rebuildClusterNeighbors(Cluster& cluster) {
 
 namespace {
 
-// Scratch of labelRegion, kept between calls so that a call allocates nothing: a queue read
-// from a moving head, and visited marks that a new stamp clears in O(1).
-struct LabelScratch {
-  std::vector<uint32_t> queue;
-  std::vector<uint32_t> visitedStamp;
-  uint32_t stamp = 0;
-};
-LabelScratch scratch;
-
-void appendUnvisited(uint32_t index, uint32_t side) {
+void appendUnvisited(EngineScratch& scratch, uint32_t index, uint32_t side) {
   uint32_t around[4];
   const uint32_t count = sideNeighbors(index, side, around);
   for (uint32_t i = 0; i < count; ++i)
@@ -40,18 +31,19 @@ void appendUnvisited(uint32_t index, uint32_t side) {
 // Labels a freshly coloured board in one pass: regions are filled in row order of their
 // smallest tile, which hands out the same ids as one labelRegion call per tile, and each tile
 // lists the clusters of its differently coloured side neighbours.
-void labelNewBoard() {
-  const uint32_t side = static_cast<uint32_t>(settings.boardSize);
+void labelNewBoard(Game& game) {
+  const uint32_t side = game.boardSize;
   const uint32_t tileCount = side * side;
-  std::vector<uint32_t> stack;
+  std::vector<Tile>& board = game.board;
+  std::vector<uint32_t>& stack = game.scratch.queue;
   uint32_t around[4];
-  clusterMap.slots.reserve(tileCount + 1);
-  clusterMap.present.reserve(tileCount + 1);
+  game.clusterMap.slots.reserve(tileCount + 1);
+  game.clusterMap.present.reserve(tileCount + 1);
   for (uint32_t start = 0; start < tileCount; ++start) {
     if (board[start].cluster != 0) continue;
-    const uint32_t id = nextClusterId++;
+    const uint32_t id = game.nextClusterId++;
     const uint32_t color = board[start].color;
-    Cluster& cluster = getOrCreateCluster(id);
+    Cluster& cluster = getOrCreateCluster(game, id);
     cluster.color = color;
     board[start].cluster = id;
     stack.assign(1, start);
@@ -76,35 +68,37 @@ void labelNewBoard() {
       if (board[around[i]].color != board[index].color)
         board[index].neighbors.insert(board[around[i]].cluster);
   }
-  for (uint32_t id = 1; id < nextClusterId; ++id) rebuildClusterNeighbors(clusterMap.slots[id]);
+  for (uint32_t id = 1; id < game.nextClusterId; ++id)
+    rebuildClusterNeighbors(game, game.clusterMap.slots[id]);
 }
 
 }  // namespace
 
-void loadBoard(const std::vector<uint32_t>& colors) {
-  const size_t tileCount =
-      static_cast<size_t>(settings.boardSize) * static_cast<size_t>(settings.boardSize);
-  board.assign(tileCount, Tile{});
-  clusterMap.clear();
-  nextClusterId = 1;
-  for (size_t i = 0; i < tileCount && i < colors.size(); ++i) board[i].color = colors[i];
-  labelNewBoard();
-  rebuildMoveCache();
+void loadBoard(Game& game, const std::vector<uint32_t>& colors) {
+  const size_t tileCount = static_cast<size_t>(game.boardSize) * game.boardSize;
+  game.board.assign(tileCount, Tile{});
+  game.clusterMap.clear();
+  game.nextClusterId = 1;
+  for (size_t i = 0; i < tileCount && i < colors.size(); ++i) game.board[i].color = colors[i];
+  labelNewBoard(game);
+  rebuildMoveCache(game);
 }
 
-void generateBoard() {
-  const size_t tileCount =
-      static_cast<size_t>(settings.boardSize) * static_cast<size_t>(settings.boardSize);
+void generateBoard(Game& game) {
+  const size_t tileCount = static_cast<size_t>(game.boardSize) * game.boardSize;
   std::vector<uint32_t> colors(tileCount);
   clockSeededOutputs(colors.data(), colors.size());
-  for (uint32_t& color : colors) color = colorFromDraw(drawFromOutput(color), settings.colorCount);
-  loadBoard(colors);
+  for (uint32_t& color : colors)
+    color = colorFromDraw(drawFromOutput(color), static_cast<int32_t>(game.colorCount));
+  loadBoard(game, colors);
 }
 
-void labelRegion(uint32_t x, uint32_t y) {
-  const uint32_t side = static_cast<uint32_t>(settings.boardSize);
-  const uint32_t start = tileIndex(x, y);
-  moveCache.valid = false;
+void labelRegion(Game& game, uint32_t x, uint32_t y) {
+  const uint32_t side = game.boardSize;
+  const uint32_t start = tileIndex(game, x, y);
+  std::vector<Tile>& board = game.board;
+  EngineScratch& scratch = game.scratch;
+  game.moveCache.valid = false;
 
   if (scratch.visitedStamp.size() != board.size()) {
     scratch.visitedStamp.assign(board.size(), 0);
@@ -115,19 +109,19 @@ void labelRegion(uint32_t x, uint32_t y) {
     scratch.stamp = 1;
   }
   scratch.queue.clear();
-  appendUnvisited(start, side);
+  appendUnvisited(scratch, start, side);
 
   if (board[start].cluster == 0) {
-    const uint32_t id = nextClusterId++;
+    const uint32_t id = game.nextClusterId++;
     board[start].cluster = id;
-    Cluster& opened = getOrCreateCluster(id);
+    Cluster& opened = getOrCreateCluster(game, id);
     opened.neighbors.clear();
     opened.tiles.assign(1, start);
     opened.color = board[start].color;
   }
   const uint32_t color = board[start].color;
   const uint32_t id = board[start].cluster;
-  Cluster* cluster = findCluster(id);
+  Cluster* cluster = findCluster(game, id);
   if (cluster == nullptr) return;  // an id the map lacks: nothing to spread into
 
   for (size_t head = 0; head < scratch.queue.size(); ++head) {
@@ -139,24 +133,25 @@ void labelRegion(uint32_t x, uint32_t y) {
       tile.cluster = id;
       tile.neighbors.erase(id);
       insertSorted(cluster->tiles, index);
-      appendUnvisited(index, side);
+      appendUnvisited(scratch, index, side);
     } else {
       tile.neighbors.insert(id);
     }
   }
 }
 
-void refreshNeighbors() {
-  moveCache.valid = false;
+void refreshNeighbors(Game& game) {
+  game.moveCache.valid = false;
+  ClusterMap& map = game.clusterMap;
   // Ids are read afresh on every step: a lookup of an unknown id adds an entry, which can grow
   // the map while it is walked.
-  for (uint32_t id = 0; id < clusterMap.slots.size(); ++id) {
-    if (!clusterMap.present[id]) continue;
-    for (size_t i = 0; i < clusterMap.slots[id].tiles.size(); ++i) {
-      Tile& tile = board[clusterMap.slots[id].tiles[i]];
+  for (uint32_t id = 0; id < map.slots.size(); ++id) {
+    if (!map.present[id]) continue;
+    for (size_t i = 0; i < map.slots[id].tiles.size(); ++i) {
+      Tile& tile = game.board[map.slots[id].tiles[i]];
       for (const uint32_t listed : tile.neighbors.toVector())
-        if (getOrCreateCluster(listed).color == tile.color) tile.neighbors.erase(listed);
+        if (getOrCreateCluster(game, listed).color == tile.color) tile.neighbors.erase(listed);
     }
-    rebuildClusterNeighbors(clusterMap.slots[id]);
+    rebuildClusterNeighbors(game, map.slots[id]);
   }
 }

@@ -4,10 +4,13 @@
 #include <vector>
 
 #include "board/board.h"
-#include "board/engine_cache.h"
+#include "board/engine_detail.h"
 
-void rebuildMoveCache() {
-  const uint32_t mainId = mainClusterId();
+void rebuildMoveCache(Game& game) {
+  const ClusterMap& clusterMap = game.clusterMap;
+  const std::vector<Tile>& board = game.board;
+  MoveCache& moveCache = game.moveCache;
+  const uint32_t mainId = mainClusterId(game);
   moveCache.tileOrigin.assign(board.size(), mainId);
   for (uint32_t id = 0; id < clusterMap.slots.size(); ++id) {
     if (!clusterMap.present[id] || id == mainId) continue;
@@ -21,39 +24,29 @@ void rebuildMoveCache() {
 
 namespace {
 
-bool isComplete() {
-  return mainCluster().tiles.size() == board.size();
+bool isComplete(Game& game) {
+  return mainCluster(game).tiles.size() == game.board.size();
 }
 
 // The move as written: relabel from every tile of the player's region, walking its tile set
 // live, then refresh everything. Used when the board was changed by anything but a move, so
 // the cache cannot be trusted.
-bool applyColorByRelabelling(uint32_t color) {
-  const uint32_t mainId = mainClusterId();
-  const uint32_t side = static_cast<uint32_t>(settings.boardSize);
+bool applyColorByRelabelling(Game& game, uint32_t color) {
+  ClusterMap& clusterMap = game.clusterMap;
+  const uint32_t mainId = mainClusterId(game);
+  const uint32_t side = game.boardSize;
   clusterMap.slots[mainId].color = color;
-  for (uint32_t t : clusterMap.slots[mainId].tiles) board[t].color = color;
+  for (uint32_t t : clusterMap.slots[mainId].tiles) game.board[t].color = color;
   for (size_t i = 0; i < clusterMap.slots[mainId].tiles.size();) {
     const uint32_t index = clusterMap.slots[mainId].tiles[i];
-    labelRegion(index % side, index / side);
+    labelRegion(game, index % side, index / side);
     const auto& tiles = clusterMap.slots[mainId].tiles;
     i = static_cast<size_t>(std::upper_bound(tiles.begin(), tiles.end(), index) - tiles.begin());
   }
-  refreshNeighbors();
-  rebuildMoveCache();
-  return isComplete();
+  refreshNeighbors(game);
+  rebuildMoveCache(game);
+  return isComplete(game);
 }
-
-struct MoveScratch {
-  std::vector<uint32_t> absorbed;  // clusters joining the region this move
-  std::vector<uint32_t> joined;    // their tiles
-  std::vector<uint32_t> merged;
-  std::vector<uint32_t> added;   // ids that tiles of the region list for the first time
-  std::vector<uint32_t> pruned;  // ids that no tile of the region lists any more
-  // (absorbed cluster, id): a tile of that cluster stopped listing the id.
-  std::vector<std::pair<uint32_t, uint32_t>> dropped;
-};
-MoveScratch scratch;
 
 // The region's id is the smallest key there is, so it always goes first in a set.
 void listRegionFirst(std::vector<uint32_t>& set, uint32_t mainId) {
@@ -62,16 +55,16 @@ void listRegionFirst(std::vector<uint32_t>& set, uint32_t mainId) {
 
 // Tile `index` of the region has stopped listing `listed`; the cluster it came from may have to
 // drop the id too.
-void unlistFromRegionTile(uint32_t index, uint32_t listed, uint32_t mainId) {
-  --moveCache.mainListCount[listed];
-  const uint32_t origin = moveCache.tileOrigin[index];
-  if (origin != mainId) scratch.dropped.emplace_back(origin, listed);
+void unlistFromRegionTile(Game& game, uint32_t index, uint32_t listed, uint32_t mainId) {
+  --game.moveCache.mainListCount[listed];
+  const uint32_t origin = game.moveCache.tileOrigin[index];
+  if (origin != mainId) game.scratch.dropped.emplace_back(origin, listed);
 }
 
 // The cluster keeps the id unless none of its tiles lists it any more.
-void dropUnlisted(Cluster& cluster, uint32_t listed) {
+void dropUnlisted(const Game& game, Cluster& cluster, uint32_t listed) {
   for (uint32_t t : cluster.tiles)
-    if (board[t].neighbors.contains(listed)) return;
+    if (game.board[t].neighbors.contains(listed)) return;
   eraseSorted(cluster.neighbors, listed);
 }
 
@@ -82,10 +75,14 @@ void dropUnlisted(Cluster& cluster, uint32_t listed) {
 // region's recorded colour ever changes; so a move absorbs exactly the live clusters of the new
 // colour in the region's neighbour set, and the refresh can only drop ids of that colour from
 // the region's tiles.
-bool applyColor(uint32_t color) {
-  if (!moveCache.valid) return applyColorByRelabelling(color);
-  const uint32_t mainId = mainClusterId();
-  const uint32_t side = static_cast<uint32_t>(settings.boardSize);
+bool applyColor(Game& game, uint32_t color) {
+  if (!game.moveCache.valid) return applyColorByRelabelling(game, color);
+  ClusterMap& clusterMap = game.clusterMap;
+  std::vector<Tile>& board = game.board;
+  MoveCache& moveCache = game.moveCache;
+  EngineScratch& scratch = game.scratch;
+  const uint32_t mainId = mainClusterId(game);
+  const uint32_t side = game.boardSize;
   Cluster& region = clusterMap.slots[mainId];
   region.color = color;
   for (uint32_t t : region.tiles) board[t].color = color;
@@ -116,7 +113,7 @@ bool applyColor(uint32_t color) {
             listRegionFirst(clusterMap.slots[next.cluster].neighbors, mainId);
         } else if (next.cluster == mainId && next.neighbors.erase(absorbedId)) {
           // Part of the refresh, done here while the absorbed tiles are at hand.
-          unlistFromRegionTile(around[i], absorbedId, mainId);
+          unlistFromRegionTile(game, around[i], absorbedId, mainId);
         }
       }
     }
@@ -149,7 +146,7 @@ bool applyColor(uint32_t color) {
       for (uint32_t i = 0; i < count; ++i) {
         Tile& next = board[around[i]];
         if (next.cluster == mainId && next.neighbors.erase(listed))
-          unlistFromRegionTile(around[i], listed, mainId);
+          unlistFromRegionTile(game, around[i], listed, mainId);
       }
     }
     assert(listers == 0);
@@ -164,12 +161,12 @@ bool applyColor(uint32_t color) {
                                 scratch.added.begin(), scratch.added.end(), scratch.merged.begin());
     scratch.merged.erase(
         std::remove_if(scratch.merged.begin(), end,
-                       [](uint32_t id) { return moveCache.mainListCount[id] == 0; }),
+                       [&](uint32_t id) { return moveCache.mainListCount[id] == 0; }),
         scratch.merged.end());
     region.neighbors.assign(scratch.merged.begin(), scratch.merged.end());
   }
   for (const auto& [origin, listed] : scratch.dropped)
-    dropUnlisted(clusterMap.slots[origin], listed);
+    dropUnlisted(game, clusterMap.slots[origin], listed);
   return region.tiles.size() == board.size();
 }
 
@@ -178,7 +175,8 @@ namespace {
 // With the cache valid, the region's neighbour set is exactly the union of its tiles' lists, so
 // the best score is found there; the tiles are walked only to break a tie by the order in which
 // the candidates are met.
-uint32_t chooseCandidateFromCache(uint32_t mainId) {
+uint32_t chooseCandidateFromCache(const Game& game, uint32_t mainId) {
+  const ClusterMap& clusterMap = game.clusterMap;
   const Cluster& region = clusterMap.slots[mainId];
   if (region.neighbors.empty()) return clusterMap.size();
   size_t bestScore = 0;
@@ -196,26 +194,28 @@ uint32_t chooseCandidateFromCache(uint32_t mainId) {
   }
   if (ties == 1) return choice;
   for (uint32_t t : region.tiles)
-    for (uint32_t candidate : board[t].neighbors)
+    for (uint32_t candidate : game.board[t].neighbors)
       if (clusterMap.slots[candidate].neighbors.size() == bestScore) return candidate;
   return choice;
 }
 
 }  // namespace
 
-uint32_t chooseColor() {
-  const uint32_t mainId = mainClusterId();
-  if (moveCache.valid) return getOrCreateCluster(chooseCandidateFromCache(mainId)).color;
+uint32_t chooseColor(Game& game) {
+  const uint32_t mainId = mainClusterId(game);
+  if (game.moveCache.valid)
+    return getOrCreateCluster(game, chooseCandidateFromCache(game, mainId)).color;
+  const ClusterMap& clusterMap = game.clusterMap;
   bool found = false;
   uint32_t choice = 0;
   size_t bestScore = 0;
   // Indexes are re-read each step: scoring an unknown id would add an entry to the map.
   for (size_t i = 0; i < clusterMap.slots[mainId].tiles.size(); ++i) {
-    const Tile& tile = board[clusterMap.slots[mainId].tiles[i]];
+    const Tile& tile = game.board[clusterMap.slots[mainId].tiles[i]];
     for (uint32_t candidate : tile.neighbors) {
-      const Cluster* known = findCluster(candidate);
+      const Cluster* known = findCluster(game, candidate);
       const size_t score =
-          known ? known->neighbors.size() : getOrCreateCluster(candidate).neighbors.size();
+          known ? known->neighbors.size() : getOrCreateCluster(game, candidate).neighbors.size();
       if (!found || score > bestScore) {
         found = true;
         choice = candidate;
@@ -224,9 +224,9 @@ uint32_t chooseColor() {
     }
   }
   if (!found) choice = clusterMap.size();  // only on a complete board: the last cluster opened
-  return getOrCreateCluster(choice).color;
+  return getOrCreateCluster(game, choice).color;
 }
 
-bool solveStep() {
-  return applyColor(chooseColor());
+bool solveStep(Game& game) {
+  return applyColor(game, chooseColor(game));
 }

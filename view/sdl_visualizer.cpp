@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "app/program_state.h"
 #include "board/board.h"
 #include "board/draw.h"
-#include "board/settings.h"
 #include "view/visualizer.h"
 
 namespace {
@@ -115,7 +115,7 @@ void paintBoard() {
   const auto cell = static_cast<int>(settings.cellSize);
   for (uint32_t y = 0; y < side; ++y) {
     for (uint32_t x = 0; x < side; ++x) {
-      const uint32_t color = board[tileIndex(x, y)].color;
+      const uint32_t color = game.board[tileIndex(game, x, y)].color;
       brushFor(color);  // a colour without a brush is a broken invariant: throw, don't draw
       rectsByColor[color].push_back(
           SDL_Rect{static_cast<int>(x) * cell, static_cast<int>(y) * cell, cell, cell});

@@ -9,9 +9,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/program_state.h"
 #include "board/board.h"
 #include "board/draw.h"
-#include "board/settings.h"
 #include "view/palette.h"
 #include "view/visualizer.h"
 
@@ -130,7 +130,7 @@ void paintBoard() {
   const auto cell = static_cast<uint32_t>(settings.cellSize);
   for (uint32_t y = 0; y < side; ++y) {
     for (uint32_t x = 0; x < side; ++x) {
-      const uint32_t color = board[y * side + x].color;
+      const uint32_t color = game.board[y * side + x].color;
       const D2D1_RECT_F square{static_cast<float>(x * cell), static_cast<float>(y * cell),
                                static_cast<float>((x + 1) * cell),
                                static_cast<float>((y + 1) * cell)};

@@ -7,11 +7,19 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/console.h"
 #include "app/loop.h"
-#include "board/settings.h"
+#include "app/program_state.h"
 #include "tests/app/fake_platform.h"
+
+// Loads the colours into the program's game at the settings' board size.
+inline void loadProgramBoard(const std::vector<uint32_t>& colors) {
+  game.boardSize = static_cast<uint32_t>(settings.boardSize);
+  game.colorCount = static_cast<uint32_t>(settings.colorCount);
+  loadBoard(game, colors);
+}
 
 class AppTest : public ::testing::Test {
  protected:
@@ -19,6 +27,7 @@ class AppTest : public ::testing::Test {
     fakePlatform = FakePlatform{};
     loopState = LoopState{};
     settings = Settings{};
+    game = Game{};
     setConsoleSink([this](std::string_view text) { output += text; });
     setConsoleInput(&input);
   }

@@ -104,7 +104,7 @@ TEST_F(AppTest, StartUpAsksTheFourSettingsAndMakesTheFirstBoard) {
   EXPECT_EQ(settings.colorCount, 5);
   EXPECT_EQ(settings.cellSize, 16);
   EXPECT_EQ(settings.sleepMs, 250u);
-  EXPECT_EQ(board.size(), 144u);
+  EXPECT_EQ(game.board.size(), 144u);
 
   type("64\n32\n\n\n");
   askSettings();

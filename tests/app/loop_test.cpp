@@ -17,7 +17,7 @@ void loadStripes(uint32_t turns) {
   std::vector<uint32_t> colors;
   for (uint32_t y = 0; y < side; ++y)
     for (uint32_t x = 0; x < side; ++x) colors.push_back(std::min(x, turns) % 2);
-  loadBoard(colors);
+  loadProgramBoard(colors);
 }
 
 class LoopTest : public AppTest {

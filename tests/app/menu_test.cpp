@@ -27,7 +27,7 @@ void loadDiagonals(int32_t side) {
   std::vector<uint32_t> colors;
   for (int32_t y = 0; y < side; ++y)
     for (int32_t x = 0; x < side; ++x) colors.push_back(static_cast<uint32_t>((x + y) % 3));
-  loadBoard(colors);
+  loadProgramBoard(colors);
 }
 
 class MenuTest : public AppTest {
@@ -48,13 +48,13 @@ TEST_F(MenuTest, SelectionIsReadAgainWithoutPromptUntilInRange) {
   EXPECT_EQ(command("\n0\n6\n2abc\n"), std::string("Value (0) is not between 1 and 5\n"
                                                    "Value (6) is not between 1 and 5\n") +
                                            kMenuHint);
-  EXPECT_EQ(mainCluster().tiles.size(), 3u);  // command 2 played one turn
+  EXPECT_EQ(mainCluster(game).tiles.size(), 3u);  // command 2 played one turn
   EXPECT_FALSE(loopState.boardCompleted);
 }
 
 TEST_F(MenuTest, OneTurnRefusesACompletedBoardUntilANewOne) {
   settings.boardSize = 3;
-  loadBoard({0, 1, 1, 0, 1, 1, 0, 1, 1});
+  loadProgramBoard({0, 1, 1, 0, 1, 1, 0, 1, 1});
   EXPECT_EQ(command("2\n"), kMenuHint);
   EXPECT_TRUE(loopState.boardCompleted);
   EXPECT_EQ(command("2\n"), std::string("The board is already completed\n") + kMenuHint);
@@ -91,7 +91,7 @@ TEST_F(MenuTest, TileQueryAnswersOrRefusesOnce) {
 
 TEST_F(MenuTest, ClusterQueryLooksUpUnsignedAndShowsTheValueAsTyped) {
   settings.boardSize = 3;
-  loadBoard({0, 1, 0, 0, 1, 0, 0, 1, 0});  // clusters 1, 2, 3 are the columns
+  loadProgramBoard({0, 1, 0, 0, 1, 0, 0, 1, 0});  // clusters 1, 2, 3 are the columns
   const auto query = [&](const std::string& line) {
     return command("4\n" + line + "\n").substr(std::string(kClusterPrompt).size());
   };
@@ -102,7 +102,7 @@ TEST_F(MenuTest, ClusterQueryLooksUpUnsignedAndShowsTheValueAsTyped) {
   EXPECT_EQ(query("1"), "Color=0, Size=3, Neighbors=1\n" + hint);
   EXPECT_EQ(query("2"), "Color=1, Size=3, Neighbors=2\n" + hint);
 
-  solveStep();  // the player's region absorbs cluster 2
+  solveStep(game);  // the player's region absorbs cluster 2
   EXPECT_EQ(query("1"), "Color=1, Size=6, Neighbors=1\n" + hint);
   EXPECT_EQ(query("2").substr(0, 17), "Color=1, Size=3, ");
 }

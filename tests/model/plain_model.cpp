@@ -4,14 +4,12 @@
 #include <cmath>
 #include <random>
 
-#include "board/settings.h"
-
 namespace plain {
 
 namespace {
 
 uint32_t side() {
-  return static_cast<uint32_t>(settings.boardSize);
+  return boardSize;
 }
 
 // Left, right, up, down, each only when on the board and not yet visited.
@@ -63,7 +61,7 @@ float clockSeededDraw() {
 
 void generateBoard() {
   newBoard();
-  const float top = static_cast<float>(settings.colorCount - 1);
+  const float top = static_cast<float>(colorCount - 1);
   for (uint32_t y = 0; y < side(); ++y)
     for (uint32_t x = 0; x < side(); ++x)
       board[x + y * side()].color = static_cast<uint32_t>(std::roundf(clockSeededDraw() * top));

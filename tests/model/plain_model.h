@@ -1,7 +1,6 @@
 // The rules of the board written as plainly as they read: ordered sets and maps, a work queue
 // taken from the front, one labelRegion call per tile. It keeps its own state, so it can run
 // beside the engine in one binary; the engine must match it on everything a caller can see.
-// Board side and colour count come from the shared settings, as for the engine.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +24,8 @@ struct Cluster {
 
 using ClusterMap = std::map<uint32_t, Cluster>;
 
+inline uint32_t boardSize = 3;
+inline uint32_t colorCount = 2;
 inline std::vector<Tile> board;
 inline ClusterMap clusterMap;
 inline uint32_t nextClusterId = 1;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/platform.h"
+#include "app/program_state.h"
 #include "board/board.h"
-#include "board/settings.h"
 #include "view/palette.h"
 #include "view/sdl_visualizer.h"
 #include "view/visualizer.h"
@@ -33,7 +33,9 @@ class SdlView : public ::testing::Test {
     settings.cellSize = kCell;
     std::vector<uint32_t> colors;
     for (uint32_t i = 0; i < kSide * kSide; ++i) colors.push_back((i * 7 + i / kSide) % 3);
-    loadBoard(colors);
+    game.boardSize = kSide;
+    game.colorCount = 4;
+    loadBoard(game, colors);
     createVisualizer(nullptr);
     createPalette();
     SDL_PumpEvents();
@@ -60,7 +62,7 @@ class SdlView : public ::testing::Test {
     const std::vector<uint32_t> pixels = readPixels();
     for (int y = 0; y < outputHeight; ++y)
       for (int x = 0; x < outputWidth; ++x) {
-        const uint32_t color = tileAt(x / kCell, y / kCell).color;
+        const uint32_t color = tileAt(game, x / kCell, y / kCell).color;
         ASSERT_EQ(pixels[static_cast<size_t>(y) * outputWidth + x], argb(brushes[color]))
             << "pixel (" << x << ", " << y << ") of tile (" << x / kCell << ", " << y / kCell
             << ")";
@@ -93,7 +95,7 @@ TEST_F(SdlView, EveryTileIsASquareOfItsBrush) {
   expectBoardDrawn();
 
   // A move repaints only as the board now stands.
-  solveStep();
+  solveStep(game);
   paintBoard();
   expectBoardDrawn();
 }
@@ -106,7 +108,7 @@ TEST_F(SdlView, BrushLookupIsBoundsChecked) {
   } catch (const std::out_of_range& error) {
     EXPECT_STREQ(error.what(), "invalid vector subscript");
   }
-  tileAt(4, 4).color = 4;
+  tileAt(game, 4, 4).color = 4;
   EXPECT_THROW(paintBoard(), std::out_of_range);
 }
 
@@ -126,7 +128,7 @@ TEST_F(SdlView, PaletteIsMadeOnceAndOutlivesBoards) {
   createPalette();
   ASSERT_EQ(brushes.size(), 32u);
   const std::vector<PaletteColor> first = brushes;
-  generateBoard();
+  newBoard();
   createPalette();
   ASSERT_EQ(brushes.size(), 32u);
   for (size_t i = 0; i < first.size(); ++i) EXPECT_TRUE(brushes[i] == first[i]) << i;

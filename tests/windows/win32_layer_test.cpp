@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/platform.h"
+#include "app/program_state.h"
 #include "board/board.h"
-#include "board/settings.h"
 #include "view/visualizer.h"
 
 namespace {
@@ -108,7 +108,7 @@ void brushLookupIsBoundsChecked() {
   EXPECT(message == "invalid vector subscript");
 
   // A tile colour without a brush stops the paint with the same error, not a stray pointer.
-  board[4].color = 4;
+  game.board[4].color = 4;
   message.clear();
   try {
     paintBoard();
@@ -117,7 +117,7 @@ void brushLookupIsBoundsChecked() {
   }
   EXPECT(message == "invalid vector subscript");
   renderTarget->EndDraw(nullptr, nullptr);  // close the frame the throw left open
-  board[4].color = 1;
+  game.board[4].color = 1;
 }
 
 void windowProcAnswersItsOwnMessages() {
@@ -192,7 +192,9 @@ int main() {
   settings.colorCount = 4;
   settings.cellSize = 8;
   settings.sleepMs = 1;
-  loadBoard({0, 1, 2, 3, 1, 2, 3, 0, 2});
+  game.boardSize = 3;
+  game.colorCount = 4;
+  loadBoard(game, {0, 1, 2, 3, 1, 2, 3, 0, 2});
   createVisualizer(GetModuleHandleA(nullptr));
   createPalette();
 

@@ -1,5 +1,4 @@
-// Derived bookkeeping that lets a move touch only what it changes. It is rebuilt from the public
-// board state whenever something other than a move has changed that state.
+// Helpers shared by the engine's own files; not part of its interface.
 #pragma once
 
 #include <algorithm>
@@ -7,16 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-struct MoveCache {
-  bool valid = false;
-  std::vector<uint32_t> tileOrigin;     // per tile: the cluster whose region held it at labelling
-  std::vector<uint32_t> mainListCount;  // per id: how many tiles of the player's region list it
-};
+#include "board/board.h"
 
-inline MoveCache moveCache;
-
-// Builds the cache from the board and cluster map as they stand.
-void rebuildMoveCache();
+// Builds the move cache from the game's board and cluster map as they stand.
+void rebuildMoveCache(Game& game);
 
 // Side neighbours of tile `index` in the fixed order left, right, up, down; returns the count.
 inline uint32_t sideNeighbors(uint32_t index, uint32_t side, uint32_t out[4]) {
@@ -30,9 +23,8 @@ inline uint32_t sideNeighbors(uint32_t index, uint32_t side, uint32_t out[4]) {
   return count;
 }
 
-struct Cluster;
 // Sets a cluster's neighbour set to the union of its tiles' lists.
-void rebuildClusterNeighbors(Cluster& cluster);
+void rebuildClusterNeighbors(Game& game, Cluster& cluster);
 
 // Inserts into / erases from an ascending vector without duplicates. The sets touched during a
 // move are mostly a handful of ids, so short shifts are done in place rather than by a library
