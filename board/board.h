@@ -7,7 +7,6 @@
 
 #include <cassert>
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 // Ascending set of cluster ids held inline. A tile can only ever list the ids its four side
@@ -37,13 +36,11 @@ class TileNeighbors {
     return true;
   }
   bool erase(uint32_t id) {  // true when removed
-    uint32_t kept = 0;
-    for (uint32_t i = 0; i < capacity; ++i) {
-      ids_[kept] = ids_[i];
-      kept += (i < count_ && ids_[i] != id) ? 1 : 0;
-    }
-    if (kept == count_) return false;
-    count_ = kept;
+    uint32_t position = 0;
+    while (position < count_ && ids_[position] != id) ++position;
+    if (position == count_) return false;
+    for (uint32_t i = position + 1; i < count_; ++i) ids_[i - 1] = ids_[i];
+    --count_;
     return true;
   }
   void clear() { count_ = 0; }
@@ -90,24 +87,33 @@ struct ClusterMap {
 // Derived bookkeeping that lets a move touch only what it changes. It is rebuilt from the board
 // and cluster map whenever something other than a move has changed them.
 struct MoveCache {
+  static constexpr uint32_t none = ~0u;
   bool valid = false;
-  std::vector<uint32_t> tileOrigin;     // per tile: the cluster whose region held it at labelling
-  std::vector<uint32_t> mainListCount;  // per id: how many tiles of the player's region list it
+  std::vector<uint32_t> tileOrigin;  // per tile: the cluster whose region held it at labelling
+  // Per id: the tiles of the player's region that listed it when they joined, as a chain
+  // through `nextLister`. Link tile * 4 + k is the k-th id that tile listed, so a chain names
+  // its tiles without storing them. A chain may name tiles that have dropped the id since.
+  std::vector<uint32_t> firstLister;
+  std::vector<uint32_t> nextLister;
+  std::vector<uint8_t> inRegionSet;  // per id: it is in the region's neighbour set
 };
 
 // Working buffers of labelling and moves, kept with the game so that a turn allocates nothing.
 struct EngineScratch {
+  std::vector<uint32_t> sideTiles;     // per tile, 4 slots: its side neighbours, in order
+  std::vector<uint8_t> sideCounts;     // per tile: how many of its slots are used
+  uint32_t sideTableSide = 0;          // the board size the table was built for
   std::vector<uint32_t> queue;         // labelRegion's work queue, read from a moving head
   std::vector<uint32_t> visitedStamp;  // labelRegion's visited marks; a new stamp clears them
   uint32_t stamp = 0;
   std::vector<uint32_t> gathered;  // a cluster's neighbour ids being collected
+  std::vector<uint32_t> idStamp;   // per id: the stamp of the collection that took it last
+  uint32_t idStampValue = 0;
+
   std::vector<uint32_t> absorbed;  // clusters joining the region this move
   std::vector<uint32_t> joined;    // their tiles
   std::vector<uint32_t> merged;
-  std::vector<uint32_t> added;   // ids that tiles of the region list for the first time
-  std::vector<uint32_t> pruned;  // ids that no tile of the region lists any more
-  // (absorbed cluster, id): a tile of that cluster stopped listing the id.
-  std::vector<std::pair<uint32_t, uint32_t>> dropped;
+  std::vector<uint32_t> added;  // ids that tiles of the region list for the first time
 };
 
 struct Game {

@@ -11,16 +11,19 @@
 // Builds the move cache from the game's board and cluster map as they stand.
 void rebuildMoveCache(Game& game);
 
-// Side neighbours of tile `index` in the fixed order left, right, up, down; returns the count.
-inline uint32_t sideNeighbors(uint32_t index, uint32_t side, uint32_t out[4]) {
-  const uint32_t x = index % side;
-  const uint32_t y = index / side;
-  uint32_t count = 0;
-  if (x > 0) out[count++] = index - 1;
-  if (x + 1 < side) out[count++] = index + 1;
-  if (y > 0) out[count++] = index - side;
-  if (y + 1 < side) out[count++] = index + side;
-  return count;
+// Builds the side neighbours of every tile for the game's board size, unless they are there.
+void prepareSideTable(Game& game);
+
+// The side neighbours of one tile, in the fixed order left, right, up, down.
+struct SideTiles {
+  const uint32_t* first;
+  const uint32_t* last;
+  const uint32_t* begin() const { return first; }
+  const uint32_t* end() const { return last; }
+};
+inline SideTiles sidesOf(const Game& game, uint32_t index) {
+  const uint32_t* first = game.scratch.sideTiles.data() + size_t{4} * index;
+  return {first, first + game.scratch.sideCounts[index]};
 }
 
 // Sets a cluster's neighbour set to the union of its tiles' lists.

@@ -6,70 +6,105 @@
 #include "board/engine_detail.h"
 
 void rebuildClusterNeighbors(Game& game, Cluster& cluster) {
-  // Gathered in a reused buffer, so a refresh allocates little; the one spare slot leaves room
-  // for the id of the player's region, which a live cluster may still gain during play.
-  std::vector<uint32_t>& gathered = game.scratch.gathered;
+  // Each id is taken once, marked with a fresh stamp, so only the distinct ids get sorted. The
+  // one spare slot leaves room for the id of the player's region, which a live cluster may still
+  // gain during play.
+  EngineScratch& scratch = game.scratch;
+  if (scratch.idStamp.size() < game.clusterMap.slots.size())
+    scratch.idStamp.resize(game.clusterMap.slots.size(), 0);
+  if (++scratch.idStampValue == 0) {  // wrapped: clear the marks once
+    std::fill(scratch.idStamp.begin(), scratch.idStamp.end(), 0);
+    scratch.idStampValue = 1;
+  }
+  std::vector<uint32_t>& gathered = scratch.gathered;
   gathered.clear();
   for (uint32_t t : cluster.tiles)
-    for (uint32_t listed : game.board[t].neighbors) gathered.push_back(listed);
+    for (uint32_t listed : game.board[t].neighbors)
+      if (scratch.idStamp[listed] != scratch.idStampValue) {
+        scratch.idStamp[listed] = scratch.idStampValue;
+        gathered.push_back(listed);
+      }
   std::sort(gathered.begin(), gathered.end());
-  gathered.erase(std::unique(gathered.begin(), gathered.end()), gathered.end());
   if (cluster.neighbors.capacity() < gathered.size() + 1)
     cluster.neighbors.reserve(gathered.size() + 1);
   cluster.neighbors.assign(gathered.begin(), gathered.end());
 }
 
-namespace {
-
-void appendUnvisited(EngineScratch& scratch, uint32_t index, uint32_t side) {
-  uint32_t around[4];
-  const uint32_t count = sideNeighbors(index, side, around);
-  for (uint32_t i = 0; i < count; ++i)
-    if (scratch.visitedStamp[around[i]] != scratch.stamp) scratch.queue.push_back(around[i]);
+void prepareSideTable(Game& game) {
+  EngineScratch& scratch = game.scratch;
+  const uint32_t side = game.boardSize;
+  const size_t tileCount = size_t{side} * side;
+  if (scratch.sideTableSide == side && scratch.sideCounts.size() == tileCount) return;
+  scratch.sideTiles.assign(4 * tileCount, 0);
+  scratch.sideCounts.assign(tileCount, 0);
+  for (uint32_t y = 0; y < side; ++y)
+    for (uint32_t x = 0; x < side; ++x) {
+      const uint32_t index = x + y * side;
+      uint32_t* out = scratch.sideTiles.data() + size_t{4} * index;
+      uint8_t count = 0;
+      if (x > 0) out[count++] = index - 1;
+      if (x + 1 < side) out[count++] = index + 1;
+      if (y > 0) out[count++] = index - side;
+      if (y + 1 < side) out[count++] = index + side;
+      scratch.sideCounts[index] = count;
+    }
+  scratch.sideTableSide = side;
 }
 
-// Labels a freshly coloured board in one pass: regions are filled in row order of their
-// smallest tile, which hands out the same ids as one labelRegion call per tile, and each tile
-// lists the clusters of its differently coloured side neighbours.
+namespace {
+
+void appendUnvisited(Game& game, uint32_t index) {
+  EngineScratch& scratch = game.scratch;
+  for (uint32_t next : sidesOf(game, index))
+    if (scratch.visitedStamp[next] != scratch.stamp) scratch.queue.push_back(next);
+}
+
+// Labels a freshly coloured board as one labelRegion call per tile in row order would: regions
+// get ids in the row order of their smallest tile, each tile lists the clusters of its
+// differently coloured side neighbours, and each cluster lists what its tiles list.
 void labelNewBoard(Game& game) {
-  const uint32_t side = game.boardSize;
-  const uint32_t tileCount = side * side;
+  const uint32_t tileCount = game.boardSize * game.boardSize;
   std::vector<Tile>& board = game.board;
   std::vector<uint32_t>& stack = game.scratch.queue;
-  uint32_t around[4];
   game.clusterMap.slots.reserve(tileCount + 1);
   game.clusterMap.present.reserve(tileCount + 1);
   for (uint32_t start = 0; start < tileCount; ++start) {
     if (board[start].cluster != 0) continue;
     const uint32_t id = game.nextClusterId++;
     const uint32_t color = board[start].color;
-    Cluster& cluster = getOrCreateCluster(game, id);
-    cluster.color = color;
+    getOrCreateCluster(game, id).color = color;
     board[start].cluster = id;
     stack.assign(1, start);
     while (!stack.empty()) {
       const uint32_t index = stack.back();
       stack.pop_back();
-      cluster.tiles.push_back(index);
-      const uint32_t count = sideNeighbors(index, side, around);
-      for (uint32_t i = 0; i < count; ++i) {
-        Tile& next = board[around[i]];
+      for (uint32_t nextIndex : sidesOf(game, index)) {
+        Tile& next = board[nextIndex];
         if (next.color == color && next.cluster == 0) {
           next.cluster = id;
-          stack.push_back(around[i]);
+          stack.push_back(nextIndex);
         }
       }
     }
-    std::sort(cluster.tiles.begin(), cluster.tiles.end());
   }
+  // Walking the tiles in index order fills every cluster's tile set already sorted; its
+  // neighbour set, short as it is, collects distinct ids and is sorted once at the end.
+  std::vector<Cluster>& slots = game.clusterMap.slots;
   for (uint32_t index = 0; index < tileCount; ++index) {
-    const uint32_t count = sideNeighbors(index, side, around);
-    for (uint32_t i = 0; i < count; ++i)
-      if (board[around[i]].color != board[index].color)
-        board[index].neighbors.insert(board[around[i]].cluster);
+    Tile& tile = board[index];
+    Cluster& cluster = slots[tile.cluster];
+    cluster.tiles.push_back(index);
+    for (uint32_t next : sidesOf(game, index)) {
+      if (board[next].color == tile.color) continue;
+      const uint32_t listed = board[next].cluster;
+      if (!tile.neighbors.insert(listed)) continue;
+      if (std::find(cluster.neighbors.begin(), cluster.neighbors.end(), listed) ==
+          cluster.neighbors.end())
+        cluster.neighbors.push_back(listed);
+    }
   }
   for (uint32_t id = 1; id < game.nextClusterId; ++id)
-    rebuildClusterNeighbors(game, game.clusterMap.slots[id]);
+    std::sort(slots[id].neighbors.begin(), slots[id].neighbors.end());
 }
 
 }  // namespace
@@ -80,6 +115,7 @@ void loadBoard(Game& game, const std::vector<uint32_t>& colors) {
   game.clusterMap.clear();
   game.nextClusterId = 1;
   for (size_t i = 0; i < tileCount && i < colors.size(); ++i) game.board[i].color = colors[i];
+  prepareSideTable(game);
   labelNewBoard(game);
   rebuildMoveCache(game);
 }
@@ -94,7 +130,7 @@ void generateBoard(Game& game) {
 }
 
 void labelRegion(Game& game, uint32_t x, uint32_t y) {
-  const uint32_t side = game.boardSize;
+  prepareSideTable(game);
   const uint32_t start = tileIndex(game, x, y);
   std::vector<Tile>& board = game.board;
   EngineScratch& scratch = game.scratch;
@@ -109,7 +145,7 @@ void labelRegion(Game& game, uint32_t x, uint32_t y) {
     scratch.stamp = 1;
   }
   scratch.queue.clear();
-  appendUnvisited(scratch, start, side);
+  appendUnvisited(game, start);
 
   if (board[start].cluster == 0) {
     const uint32_t id = game.nextClusterId++;
@@ -133,7 +169,7 @@ void labelRegion(Game& game, uint32_t x, uint32_t y) {
       tile.cluster = id;
       tile.neighbors.erase(id);
       insertSorted(cluster->tiles, index);
-      appendUnvisited(scratch, index, side);
+      appendUnvisited(game, index);
     } else {
       tile.neighbors.insert(id);
     }

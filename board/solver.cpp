@@ -1,25 +1,38 @@
 #include <algorithm>
 #include <cassert>
-#include <utility>
 #include <vector>
 
 #include "board/board.h"
 #include "board/engine_detail.h"
 
+namespace {
+
+// Records that region tile `t` lists the ids it lists now.
+void chainListers(MoveCache& cache, const Tile& tile, uint32_t t) {
+  uint32_t link = t * 4;
+  for (uint32_t listed : tile.neighbors) {
+    cache.nextLister[link] = cache.firstLister[listed];
+    cache.firstLister[listed] = link++;
+  }
+}
+
+}  // namespace
+
 void rebuildMoveCache(Game& game) {
   const ClusterMap& clusterMap = game.clusterMap;
-  const std::vector<Tile>& board = game.board;
-  MoveCache& moveCache = game.moveCache;
+  MoveCache& cache = game.moveCache;
   const uint32_t mainId = mainClusterId(game);
-  moveCache.tileOrigin.assign(board.size(), mainId);
+  cache.tileOrigin.assign(game.board.size(), mainId);
   for (uint32_t id = 0; id < clusterMap.slots.size(); ++id) {
     if (!clusterMap.present[id] || id == mainId) continue;
-    for (uint32_t t : clusterMap.slots[id].tiles) moveCache.tileOrigin[t] = id;
+    for (uint32_t t : clusterMap.slots[id].tiles) cache.tileOrigin[t] = id;
   }
-  moveCache.mainListCount.assign(clusterMap.slots.size(), 0);
-  for (uint32_t t : clusterMap.slots[mainId].tiles)
-    for (uint32_t listed : board[t].neighbors) ++moveCache.mainListCount[listed];
-  moveCache.valid = true;
+  cache.firstLister.assign(clusterMap.slots.size(), MoveCache::none);
+  cache.nextLister.resize(game.board.size() * 4);
+  for (uint32_t t : clusterMap.slots[mainId].tiles) chainListers(cache, game.board[t], t);
+  cache.inRegionSet.assign(clusterMap.slots.size(), 0);
+  for (uint32_t listed : clusterMap.slots[mainId].neighbors) cache.inRegionSet[listed] = 1;
+  cache.valid = true;
 }
 
 namespace {
@@ -53,19 +66,116 @@ void listRegionFirst(std::vector<uint32_t>& set, uint32_t mainId) {
   if (set.empty() || set.front() != mainId) set.insert(set.begin(), mainId);
 }
 
-// Tile `index` of the region has stopped listing `listed`; the cluster it came from may have to
-// drop the id too.
-void unlistFromRegionTile(Game& game, uint32_t index, uint32_t listed, uint32_t mainId) {
-  --game.moveCache.mainListCount[listed];
-  const uint32_t origin = game.moveCache.tileOrigin[index];
-  if (origin != mainId) game.scratch.dropped.emplace_back(origin, listed);
+// Region tile `t` has stopped listing `listed`, an id of the move's colour. No tile of the
+// region lists such an id after the move, so the absorbed cluster the tile came from drops it.
+void unlistFromRegionTile(Game& game, uint32_t t, uint32_t listed, uint32_t mainId) {
+  const uint32_t origin = game.moveCache.tileOrigin[t];
+  if (origin != mainId) eraseSorted(game.clusterMap.slots[origin].neighbors, listed);
 }
 
-// The cluster keeps the id unless none of its tiles lists it any more.
-void dropUnlisted(const Game& game, Cluster& cluster, uint32_t listed) {
-  for (uint32_t t : cluster.tiles)
-    if (game.board[t].neighbors.contains(listed)) return;
-  eraseSorted(cluster.neighbors, listed);
+// The live clusters of the new colour among those the region touches.
+void findAbsorbed(Game& game, const Cluster& region, uint32_t color, uint32_t mainId) {
+  for (uint32_t listed : region.neighbors) {
+    const Cluster& other = game.clusterMap.slots[listed];
+    if (other.color == color && game.board[other.tiles.front()].cluster != mainId)
+      game.scratch.absorbed.push_back(listed);
+  }
+}
+
+// Gives the absorbed clusters' tiles to the region, makes every other-coloured tile they touch
+// list the region, and takes the absorbed ids off the region's tiles next to them (every tile
+// of the region that lists such an id touches it).
+void absorbClusters(Game& game, uint32_t color, uint32_t mainId) {
+  ClusterMap& clusterMap = game.clusterMap;
+  std::vector<Tile>& board = game.board;
+  for (uint32_t absorbedId : game.scratch.absorbed) {
+    for (uint32_t t : clusterMap.slots[absorbedId].tiles) {
+      Tile& tile = board[t];
+      tile.cluster = mainId;
+      tile.neighbors.erase(mainId);
+      game.scratch.joined.push_back(t);
+      for (uint32_t nextIndex : sidesOf(game, t)) {
+        Tile& next = board[nextIndex];
+        if (next.color != color) {
+          if (next.neighbors.insert(mainId))
+            listRegionFirst(clusterMap.slots[next.cluster].neighbors, mainId);
+        } else if (next.cluster == mainId && next.neighbors.erase(absorbedId)) {
+          unlistFromRegionTile(game, nextIndex, absorbedId, mainId);
+        }
+      }
+    }
+    // Its tiles only lose the region's id: the ids they list were recorded with colours other
+    // than their own, so the refresh prunes none of them.
+    eraseSorted(clusterMap.slots[absorbedId].neighbors, mainId);
+  }
+}
+
+// Merges the ascending `extra` into the ascending `set` from the back, so that only the
+// elements above the smallest new one move.
+void mergeInto(std::vector<uint32_t>& set, const std::vector<uint32_t>& extra) {
+  size_t kept = set.size();
+  size_t left = extra.size();
+  set.resize(kept + left);
+  for (size_t out = set.size(); left > 0;) {
+    if (kept > 0 && set[kept - 1] > extra[left - 1])
+      set[--out] = set[--kept];
+    else
+      set[--out] = extra[--left];
+  }
+}
+
+// Adds the joined tiles to the region's ascending tile set and notes the ids they list.
+void mergeJoinedTiles(Game& game, Cluster& region) {
+  EngineScratch& scratch = game.scratch;
+  MoveCache& cache = game.moveCache;
+  if (scratch.joined.empty()) return;
+  std::sort(scratch.joined.begin(), scratch.joined.end());
+  mergeInto(region.tiles, scratch.joined);
+  for (uint32_t t : scratch.joined) {
+    const Tile& tile = game.board[t];
+    chainListers(cache, tile, t);
+    for (uint32_t listed : tile.neighbors)
+      if (!cache.inRegionSet[listed]) {
+        cache.inRegionSet[listed] = 1;
+        scratch.added.push_back(listed);
+      }
+  }
+}
+
+// The refresh: the region's tiles drop every id recorded with the new colour. Tiles that join
+// list none (their neighbours have other colours), and the clusters just absorbed were taken
+// off their listers already, so only ids that the region absorbed earlier and still lists are
+// left; their chains name every tile that can still list them.
+void pruneRegionLists(Game& game, const Cluster& region, uint32_t color, uint32_t mainId) {
+  MoveCache& cache = game.moveCache;
+  for (uint32_t absorbedId : game.scratch.absorbed) cache.firstLister[absorbedId] = MoveCache::none;
+  for (uint32_t listed : region.neighbors) {
+    if (game.clusterMap.slots[listed].color != color) continue;
+    for (uint32_t link = cache.firstLister[listed]; link != MoveCache::none;
+         link = cache.nextLister[link]) {
+      const uint32_t t = link / 4;
+      if (game.board[t].neighbors.erase(listed)) unlistFromRegionTile(game, t, listed, mainId);
+    }
+    cache.firstLister[listed] = MoveCache::none;
+  }
+}
+
+// The region's set is the ids its tiles still list: the old set and the new ids, less those of
+// the new colour.
+void updateRegionNeighbors(Game& game, Cluster& region, uint32_t color) {
+  MoveCache& cache = game.moveCache;
+  std::vector<uint32_t>& added = game.scratch.added;
+  const std::vector<Cluster>& slots = game.clusterMap.slots;
+  std::vector<uint32_t>& set = region.neighbors;
+  set.erase(std::remove_if(set.begin(), set.end(),
+                           [&](uint32_t id) {
+                             if (slots[id].color != color) return false;
+                             cache.inRegionSet[id] = 0;
+                             return true;
+                           }),
+            set.end());
+  std::sort(added.begin(), added.end());
+  mergeInto(set, added);
 }
 
 }  // namespace
@@ -77,104 +187,29 @@ void dropUnlisted(const Game& game, Cluster& cluster, uint32_t listed) {
 // the region's tiles.
 bool applyColor(Game& game, uint32_t color) {
   if (!game.moveCache.valid) return applyColorByRelabelling(game, color);
-  ClusterMap& clusterMap = game.clusterMap;
-  std::vector<Tile>& board = game.board;
-  MoveCache& moveCache = game.moveCache;
   EngineScratch& scratch = game.scratch;
   const uint32_t mainId = mainClusterId(game);
-  const uint32_t side = game.boardSize;
-  Cluster& region = clusterMap.slots[mainId];
+  Cluster& region = game.clusterMap.slots[mainId];
   region.color = color;
-  for (uint32_t t : region.tiles) board[t].color = color;
+  for (uint32_t t : region.tiles) game.board[t].color = color;
 
   scratch.absorbed.clear();
   scratch.joined.clear();
   scratch.added.clear();
-  scratch.pruned.clear();
-  scratch.dropped.clear();
-  for (uint32_t listed : region.neighbors) {
-    const Cluster& other = clusterMap.slots[listed];
-    if (other.color == color && board[other.tiles.front()].cluster != mainId)
-      scratch.absorbed.push_back(listed);
-  }
-
-  uint32_t around[4];
-  for (uint32_t absorbedId : scratch.absorbed) {
-    for (uint32_t t : clusterMap.slots[absorbedId].tiles) {
-      Tile& tile = board[t];
-      tile.cluster = mainId;
-      tile.neighbors.erase(mainId);
-      scratch.joined.push_back(t);
-      const uint32_t count = sideNeighbors(t, side, around);
-      for (uint32_t i = 0; i < count; ++i) {
-        Tile& next = board[around[i]];
-        if (next.color != color) {
-          if (next.neighbors.insert(mainId))
-            listRegionFirst(clusterMap.slots[next.cluster].neighbors, mainId);
-        } else if (next.cluster == mainId && next.neighbors.erase(absorbedId)) {
-          // Part of the refresh, done here while the absorbed tiles are at hand.
-          unlistFromRegionTile(game, around[i], absorbedId, mainId);
-        }
-      }
-    }
-    // Its tiles only lose the region's id: the ids they list were recorded with colours other
-    // than their own, so the refresh below prunes none of them.
-    eraseSorted(clusterMap.slots[absorbedId].neighbors, mainId);
-  }
-  if (!scratch.joined.empty()) {
-    std::sort(scratch.joined.begin(), scratch.joined.end());
-    scratch.merged.resize(region.tiles.size() + scratch.joined.size());
-    std::merge(region.tiles.begin(), region.tiles.end(), scratch.joined.begin(),
-               scratch.joined.end(), scratch.merged.begin());
-    region.tiles.swap(scratch.merged);
-    for (uint32_t t : scratch.joined)
-      for (uint32_t listed : board[t].neighbors)
-        if (moveCache.mainListCount[listed]++ == 0) scratch.added.push_back(listed);
-  }
-
-  // Refresh: the region's tiles drop every id recorded with the new colour. A tile can only
-  // list an id of a cluster it touches, so the listers are found around that cluster's tiles.
-  for (const std::vector<uint32_t>* listedIds : {&region.neighbors, &scratch.added})
-    for (uint32_t listed : *listedIds)
-      if (clusterMap.slots[listed].color == color) scratch.pruned.push_back(listed);
-  for (uint32_t listed : scratch.pruned) {
-    // The count of listers says when the last one has been found.
-    uint32_t& listers = moveCache.mainListCount[listed];
-    const std::vector<uint32_t>& tiles = clusterMap.slots[listed].tiles;
-    for (size_t k = 0; k < tiles.size() && listers > 0; ++k) {
-      const uint32_t count = sideNeighbors(tiles[k], side, around);
-      for (uint32_t i = 0; i < count; ++i) {
-        Tile& next = board[around[i]];
-        if (next.cluster == mainId && next.neighbors.erase(listed))
-          unlistFromRegionTile(game, around[i], listed, mainId);
-      }
-    }
-    assert(listers == 0);
-  }
-
-  // The region's set is the ids its tiles still list: the old set and the new ids, less the
-  // ones whose count fell to zero.
-  if (!scratch.added.empty() || !scratch.pruned.empty()) {
-    std::sort(scratch.added.begin(), scratch.added.end());
-    scratch.merged.resize(region.neighbors.size() + scratch.added.size());
-    const auto end = std::merge(region.neighbors.begin(), region.neighbors.end(),
-                                scratch.added.begin(), scratch.added.end(), scratch.merged.begin());
-    scratch.merged.erase(
-        std::remove_if(scratch.merged.begin(), end,
-                       [&](uint32_t id) { return moveCache.mainListCount[id] == 0; }),
-        scratch.merged.end());
-    region.neighbors.assign(scratch.merged.begin(), scratch.merged.end());
-  }
-  for (const auto& [origin, listed] : scratch.dropped)
-    dropUnlisted(game, clusterMap.slots[origin], listed);
-  return region.tiles.size() == board.size();
+  findAbsorbed(game, region, color, mainId);
+  absorbClusters(game, color, mainId);
+  mergeJoinedTiles(game, region);
+  pruneRegionLists(game, region, color, mainId);
+  updateRegionNeighbors(game, region, color);
+  return region.tiles.size() == game.board.size();
 }
 
 namespace {
 
 // With the cache valid, the region's neighbour set is exactly the union of its tiles' lists, so
-// the best score is found there; the tiles are walked only to break a tie by the order in which
-// the candidates are met.
+// the best score is found there. Among equal scores the turn takes the candidate met first when
+// walking the region's tiles in order: the one whose first listing tile comes first, and on
+// the same tile the smaller id. The listing tiles are the ones in the candidate's chain.
 uint32_t chooseCandidateFromCache(const Game& game, uint32_t mainId) {
   const ClusterMap& clusterMap = game.clusterMap;
   const Cluster& region = clusterMap.slots[mainId];
@@ -193,9 +228,19 @@ uint32_t chooseCandidateFromCache(const Game& game, uint32_t mainId) {
     }
   }
   if (ties == 1) return choice;
-  for (uint32_t t : region.tiles)
-    for (uint32_t candidate : game.board[t].neighbors)
-      if (clusterMap.slots[candidate].neighbors.size() == bestScore) return candidate;
+  const MoveCache& cache = game.moveCache;
+  uint32_t firstTile = MoveCache::none;
+  for (uint32_t candidate : region.neighbors) {
+    if (clusterMap.slots[candidate].neighbors.size() != bestScore) continue;
+    uint32_t lister = MoveCache::none;
+    for (uint32_t link = cache.firstLister[candidate]; link != MoveCache::none;
+         link = cache.nextLister[link])
+      lister = std::min(lister, link / 4);
+    if (lister < firstTile) {  // ascending ids: a later candidate wins only on an earlier tile
+      firstTile = lister;
+      choice = candidate;
+    }
+  }
   return choice;
 }
 
