@@ -1,0 +1,135 @@
+#include "study/boards.h"
+
+#include <charconv>
+#include <istream>
+#include <ostream>
+#include <string_view>
+
+#include "board/draw.h"
+
+uint64_t splitMix64(uint64_t& state) {
+  uint64_t z = (state += 0x9e3779b97f4a7c15ull);
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+  return z ^ (z >> 31);
+}
+
+void seededBoard(uint64_t seed, uint64_t index, uint32_t side, uint32_t colorCount,
+                 StudyBoard& board) {
+  // Output i of a SplitMix64 stream is the mix of seed + (i + 1) * gamma: no need to walk to it.
+  uint64_t keyState = seed + index * 0x9e3779b97f4a7c15ull;
+  uint64_t tileState = splitMix64(keyState);
+  board.side = side;
+  board.colorCount = colorCount;
+  board.colors.resize(static_cast<size_t>(side) * side);
+  for (uint8_t& color : board.colors) {
+    const auto output = static_cast<uint32_t>(splitMix64(tileState) >> 32);
+    color = static_cast<uint8_t>(
+        colorFromDraw(drawFromOutput(output), static_cast<int32_t>(colorCount)));
+  }
+}
+
+namespace {
+
+// The line without its comment, split into blank-separated words.
+std::vector<std::string_view> wordsOf(std::string_view line) {
+  const size_t hash = line.find('#');
+  if (hash != std::string_view::npos) line = line.substr(0, hash);
+  std::vector<std::string_view> words;
+  size_t position = 0;
+  while (position < line.size()) {
+    while (position < line.size() &&
+           (line[position] == ' ' || line[position] == '\t' || line[position] == '\r'))
+      ++position;
+    size_t end = position;
+    while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\r') ++end;
+    if (end > position) words.push_back(line.substr(position, end - position));
+    position = end;
+  }
+  return words;
+}
+
+bool parseNumber(std::string_view word, uint64_t& value) {
+  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+  return error == std::errc{} && end == word.data() + word.size();
+}
+
+std::string quoted(std::string_view word) {
+  constexpr size_t kShown = 20;
+  std::string text(1, '\'');
+  text.append(word.substr(0, kShown));
+  text.append(word.size() > kShown ? "...'" : "'");
+  return text;
+}
+
+}  // namespace
+
+std::variant<std::vector<StudyBoard>, BoardFileError> readBoards(std::istream& input) {
+  std::vector<StudyBoard> boards;
+  std::string line;
+  uint64_t lineNumber = 0;
+  uint64_t headerLine = 0;
+  uint32_t rowsRead = 0;
+  bool inBoard = false;
+  const auto fail = [&](std::string message) {
+    return BoardFileError{lineNumber, std::move(message)};
+  };
+  while (std::getline(input, line)) {
+    ++lineNumber;
+    const std::vector<std::string_view> words = wordsOf(line);
+    if (words.empty()) continue;
+    if (!inBoard) {
+      uint64_t side = 0;
+      uint64_t colorCount = 0;
+      if (words.size() != 2 || !parseNumber(words[0], side) || !parseNumber(words[1], colorCount))
+        return fail("expected a board header \"side colours\", found " + quoted(line));
+      if (side < kMinSide || side > kMaxSide)
+        return fail("side " + std::to_string(side) + " is not between " + std::to_string(kMinSide) +
+                    " and " + std::to_string(kMaxSide));
+      if (colorCount < kMinColors || colorCount > kMaxColors)
+        return fail("colour count " + std::to_string(colorCount) + " is not between " +
+                    std::to_string(kMinColors) + " and " + std::to_string(kMaxColors));
+      StudyBoard& board = boards.emplace_back();
+      board.side = static_cast<uint32_t>(side);
+      board.colorCount = static_cast<uint32_t>(colorCount);
+      board.colors.reserve(static_cast<size_t>(side) * side);
+      headerLine = lineNumber;
+      rowsRead = 0;
+      inBoard = true;
+      continue;
+    }
+    StudyBoard& board = boards.back();
+    if (words.size() != board.side)
+      return fail("row " + std::to_string(rowsRead + 1) + " has " + std::to_string(words.size()) +
+                  " colours where the board's side is " + std::to_string(board.side));
+    for (std::string_view word : words) {
+      uint64_t color = 0;
+      if (!parseNumber(word, color)) return fail(quoted(word) + " is not a colour index");
+      if (color >= board.colorCount)
+        return fail("colour " + std::to_string(color) + " is not below the board's " +
+                    std::to_string(board.colorCount) + " colours");
+      board.colors.push_back(static_cast<uint8_t>(color));
+    }
+    if (++rowsRead == board.side) inBoard = false;
+  }
+  if (input.bad()) return BoardFileError{0, "cannot be read"};
+  if (inBoard)
+    return fail("the board that starts on line " + std::to_string(headerLine) + " ends after " +
+                std::to_string(rowsRead) + " of its " + std::to_string(boards.back().side) +
+                " rows");
+  if (boards.empty()) return BoardFileError{0, "holds no boards"};
+  return boards;
+}
+
+void writeBoard(std::ostream& output, const StudyBoard& board, uint64_t index) {
+  std::string text = "# board " + std::to_string(index) + "\n" + std::to_string(board.side) + " " +
+                     std::to_string(board.colorCount) + "\n";
+  for (uint32_t y = 0; y < board.side; ++y) {
+    for (uint32_t x = 0; x < board.side; ++x) {
+      if (x > 0) text += ' ';
+      text += std::to_string(board.colors[static_cast<size_t>(y) * board.side + x]);
+    }
+    text += '\n';
+  }
+  output << text;
+}

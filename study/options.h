@@ -1,0 +1,33 @@
+// The command line of tidefill-study.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "study/solvers.h"
+
+struct StudyOptions {
+  uint32_t side = 14;
+  uint32_t colorCount = 6;
+  uint64_t boardCount = 1000;
+  bool boardCountGiven = false;
+  std::optional<uint64_t> seed;
+  std::string fromPath;  // "-" is standard input
+  std::string writeBoardsPath;
+  uint64_t firstBoard = 0;
+  std::vector<SolverChoice> solvers;
+  uint32_t threads = 1;
+  std::string csvPath;  // "-" is standard output
+  bool quiet = false;
+};
+
+inline constexpr uint64_t kMaxBoards = 1'000'000'000;
+inline constexpr uint64_t kMaxFirstBoard = 1'000'000'000'000'000'000;
+inline constexpr uint32_t kMaxThreads = 1024;
+
+// The options, or the exit status when the command line was answered already: 0 after --help,
+// 2 after a bad option (with one message on standard error).
+std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv);

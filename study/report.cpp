@@ -1,0 +1,150 @@
+#include "study/report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+std::string format(const char* pattern, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+std::string format(const char* pattern, ...) {
+  char buffer[512];
+  std::va_list args;
+  va_start(args, pattern);
+  const int length = std::vsnprintf(buffer, sizeof buffer, pattern, args);
+  va_end(args);
+  return std::string(buffer, static_cast<size_t>(std::clamp(length, 0, 511)));
+}
+
+std::string range(uint32_t low, uint32_t high, bool square) {
+  const auto one = [&](uint32_t v) { return square ? format("%ux%u", v, v) : format("%u", v); };
+  return low == high ? one(low) : one(low) + ".." + one(high);
+}
+
+// The interactive program's own three lines after a series, for the same boards.
+std::string seriesLines(const StudySummary& summary, const TurnStats& stats) {
+  const float average = static_cast<float>(stats.turnSum) / static_cast<float>(stats.boards);
+  return format("Ran %d simulations with an average of %f turns\n", static_cast<int>(stats.boards),
+                static_cast<double>(average)) +
+         "Board Size=" + range(summary.minSide, summary.maxSide, true) +
+         ", Colors=" + range(summary.minColors, summary.maxColors, false) + "\n" +
+         format("Worst Turns to solve a board: %u\n", stats.histogram.rbegin()->first);
+}
+
+std::string statsTable(const StudySummary& summary) {
+  size_t labelWidth = 6;
+  for (const std::string& label : summary.solverLabels)
+    labelWidth = std::max(labelWidth, label.size());
+  const int width = static_cast<int>(labelWidth);
+  std::string text = format("%-*s %8s %8s %6s %7s %6s %6s %6s %10s\n", width, "solver", "mean",
+                            "std dev", "min", "median", "p90", "p99", "max", "ms/board");
+  for (size_t s = 0; s < summary.stats.size(); ++s) {
+    const TurnStats& stats = summary.stats[s];
+    text += format("%-*s %8.2f %8.2f %6u %7u %6u %6u %6u %10.3f\n", width,
+                   summary.solverLabels[s].c_str(), meanTurns(stats), standardDeviation(stats),
+                   stats.histogram.begin()->first, percentileTurns(stats, 50),
+                   percentileTurns(stats, 90), percentileTurns(stats, 99),
+                   stats.histogram.rbegin()->first,
+                   stats.microsSum / 1000.0 / static_cast<double>(stats.boards));
+  }
+  return text;
+}
+
+}  // namespace
+
+void addOutcome(TurnStats& stats, uint32_t turns, double micros) {
+  ++stats.histogram[turns];
+  ++stats.boards;
+  stats.turnSum += turns;
+  stats.squareSum += static_cast<long double>(turns) * turns;
+  stats.microsSum += micros;
+}
+
+double meanTurns(const TurnStats& stats) {
+  return stats.boards == 0 ? 0.0
+                           : static_cast<double>(stats.turnSum) / static_cast<double>(stats.boards);
+}
+
+double standardDeviation(const TurnStats& stats) {
+  if (stats.boards < 2) return 0.0;
+  const long double n = static_cast<long double>(stats.boards);
+  const long double mean = static_cast<long double>(stats.turnSum) / n;
+  const long double variance = (stats.squareSum - n * mean * mean) / (n - 1);
+  return static_cast<double>(std::sqrt(std::max<long double>(variance, 0)));
+}
+
+uint32_t percentileTurns(const TurnStats& stats, double percent) {
+  if (stats.boards == 0) return 0;
+  const auto rank = std::max<uint64_t>(
+      1, static_cast<uint64_t>(std::ceil(percent / 100.0 * static_cast<double>(stats.boards))));
+  uint64_t seen = 0;
+  for (const auto& [turns, boards] : stats.histogram) {
+    seen += boards;
+    if (seen >= rank) return turns;
+  }
+  return stats.histogram.rbegin()->first;
+}
+
+std::string formatHistogram(const TurnStats& stats, uint32_t columns) {
+  if (stats.boards == 0) return "";
+  constexpr uint32_t kMaxRows = 30;
+  const uint32_t low = stats.histogram.begin()->first;
+  const uint32_t high = stats.histogram.rbegin()->first;
+  const uint32_t binWidth = (high - low) / kMaxRows + 1;
+  std::vector<uint64_t> bins((high - low) / binWidth + 1, 0);
+  for (const auto& [turns, boards] : stats.histogram) bins[(turns - low) / binWidth] += boards;
+
+  const auto label = [&](size_t bin) {
+    const uint32_t first = low + static_cast<uint32_t>(bin) * binWidth;
+    return binWidth == 1 ? format("%u", first) : format("%u-%u", first, first + binWidth - 1);
+  };
+  size_t labelWidth = 0;
+  for (size_t bin = 0; bin < bins.size(); ++bin)
+    labelWidth = std::max(labelWidth, label(bin).size());
+  const uint64_t most = *std::max_element(bins.begin(), bins.end());
+  const size_t countWidth = std::to_string(most).size();
+  // Two blanks, label, blank, count, blank; the last column stays free so no line wraps.
+  const size_t used = labelWidth + countWidth + 5;
+  const size_t barRoom = columns > used + 11 ? columns - used - 1 : 10;
+
+  std::string text;
+  for (size_t bin = 0; bin < bins.size(); ++bin) {
+    size_t bar = static_cast<size_t>(
+        std::llround(static_cast<double>(bins[bin]) * barRoom / static_cast<double>(most)));
+    if (bins[bin] > 0) bar = std::max<size_t>(bar, 1);
+    text += format("  %*s %*llu ", static_cast<int>(labelWidth), label(bin).c_str(),
+                   static_cast<int>(countWidth), static_cast<unsigned long long>(bins[bin])) +
+            std::string(bar, '#') + "\n";
+  }
+  return text;
+}
+
+std::string formatSummary(const StudySummary& summary) {
+  const uint64_t done = summary.stats.empty() ? 0 : summary.stats.front().boards;
+  std::string text;
+  if (summary.interrupted)
+    text += format("Interrupted: these figures cover the first %llu of %llu boards.\n\n",
+                   static_cast<unsigned long long>(done),
+                   static_cast<unsigned long long>(summary.boardsAsked));
+  if (done > 0) {
+    for (size_t s = 0; s < summary.stats.size(); ++s)
+      text += summary.solverLabels[s] + ":\n" + seriesLines(summary, summary.stats[s]) + "\n";
+    text += "Turns per board:\n" + statsTable(summary);
+    for (size_t s = 0; s < summary.stats.size(); ++s)
+      text += "\n" + summary.solverLabels[s] + ", boards by turns:\n" +
+              formatHistogram(summary.stats[s], summary.columns);
+    text += "\n";
+  }
+  text += summary.origin + "\n";
+  const double rate = summary.wallSeconds > 0 ? static_cast<double>(done) / summary.wallSeconds : 0;
+  text += format("%llu board%s in %.3f s: %.0f boards/s on %u thread%s\n",
+                 static_cast<unsigned long long>(done), done == 1 ? "" : "s", summary.wallSeconds,
+                 rate, summary.threads, summary.threads == 1 ? "" : "s");
+  return text;
+}

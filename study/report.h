@@ -1,0 +1,42 @@
+// Statistics of turn counts and the summary a person reads at the end of a study.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// One solver's turn counts over the boards delivered so far. Counts are small integers, so a
+// histogram holds them exactly and gives any percentile without keeping every board.
+struct TurnStats {
+  std::map<uint32_t, uint64_t> histogram;  // turns -> boards
+  uint64_t boards = 0;
+  uint64_t turnSum = 0;
+  long double squareSum = 0;
+  double microsSum = 0;
+};
+
+void addOutcome(TurnStats& stats, uint32_t turns, double micros);
+double meanTurns(const TurnStats& stats);
+// The sample standard deviation; 0 for fewer than two boards.
+double standardDeviation(const TurnStats& stats);
+// Nearest rank: the smallest count that at least `percent` per cent of the boards do not exceed.
+uint32_t percentileTurns(const TurnStats& stats, double percent);
+
+// What the summary reports. Boards of a file may differ in side and colours, hence the ranges.
+struct StudySummary {
+  std::vector<std::string> solverLabels;
+  std::vector<TurnStats> stats;  // one per solver, same order
+  uint32_t minSide = 0, maxSide = 0;
+  uint32_t minColors = 0, maxColors = 0;
+  std::string origin;  // where the boards came from and how to get them again
+  uint64_t boardsAsked = 0;
+  bool interrupted = false;
+  double wallSeconds = 0;
+  uint32_t threads = 1;
+  uint32_t columns = 80;  // width the histogram bars may use
+};
+
+std::string formatSummary(const StudySummary& summary);
+// The histogram alone, one row per turn count or per bin of counts.
+std::string formatHistogram(const TurnStats& stats, uint32_t columns);

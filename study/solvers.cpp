@@ -1,0 +1,66 @@
+#include "study/solvers.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace {
+
+// The program's own greedy turn, counted as its series counts: the completing turn counts, and
+// a board that is already complete takes one turn.
+SolverOutcome solveGreedy(const StudyBoard& board, uint32_t, SolverWorkspace& workspace) {
+  playGreedy(board, workspace.greedy, workspace.greedyGame);
+  return {workspace.greedyGame.turns};
+}
+
+constexpr SolverEntry kSolvers[] = {
+    {"greedy", nullptr,
+     "the program's own turn: the neighbouring region with the most neighbours gives the colour",
+     solveGreedy},
+};
+
+}  // namespace
+
+std::span<const SolverEntry> solverTable() {
+  return kSolvers;
+}
+
+std::variant<std::vector<SolverChoice>, std::string> parseSolvers(
+    const std::vector<std::string>& names) {
+  std::vector<SolverChoice> choices;
+  for (const std::string& given : names) {
+    const size_t colon = given.find(':');
+    const std::string name = given.substr(0, colon);
+    const auto entry = std::find_if(std::begin(kSolvers), std::end(kSolvers),
+                                    [&](const SolverEntry& e) { return name == e.name; });
+    if (entry == std::end(kSolvers)) return "unknown solver '" + given + "'";
+    SolverChoice choice{entry, 0, name};
+    if (entry->argument != nullptr) {
+      const std::string text = colon == std::string::npos ? "" : given.substr(colon + 1);
+      const auto [end, error] =
+          std::from_chars(text.data(), text.data() + text.size(), choice.argument);
+      if (text.empty() || error != std::errc{} || end != text.data() + text.size() ||
+          choice.argument == 0)
+        return "solver '" + given + "' needs a positive " + entry->argument + ", as in " + name +
+               ":10";
+      choice.label = name + ":" + std::to_string(choice.argument);
+    } else if (colon != std::string::npos) {
+      return "solver '" + name + "' takes no ':" + given.substr(colon + 1) + "'";
+    }
+    for (const SolverChoice& earlier : choices)
+      if (earlier.label == choice.label) return "solver '" + choice.label + "' is listed twice";
+    choices.push_back(choice);
+  }
+  if (choices.empty()) return std::string("no solver given");
+  return choices;
+}
+
+std::string describeSolvers() {
+  std::string text = "Solvers:\n";
+  for (const SolverEntry& entry : kSolvers) {
+    std::string name = entry.name;
+    if (entry.argument != nullptr) name += std::string(":") + entry.argument;
+    name.resize(std::max<size_t>(name.size() + 2, 12), ' ');
+    text += "  " + name + entry.summary + "\n";
+  }
+  return text;
+}

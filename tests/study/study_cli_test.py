@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+"""The tidefill-study executable used as a person or a script would: summaries, CSV files,
+reproducibility across threads and parts, board files, bad usage and Ctrl-C."""
+import argparse
+import os
+import re
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+PROGRAM = None
+FAILURES = []
+
+
+def run(*args, stdin=None, timeout=60):
+    result = subprocess.run([PROGRAM, *args], input=stdin, capture_output=True, text=True,
+                            timeout=timeout)
+    return result.returncode, result.stdout, result.stderr
+
+
+def check(condition, what, detail=""):
+    if not condition:
+        FAILURES.append(what + ("\n" + detail if detail else ""))
+
+
+def timeless(summary):
+    """The summary without the lines that carry timings."""
+    return [line for line in summary.splitlines()
+            if " boards/s " not in line and not line.startswith("greedy ")]
+
+
+def csv_rows(path, drop_micros=True):
+    with open(path) as f:
+        lines = f.read().splitlines()
+    header, rows = lines[0], [line.split(",") for line in lines[1:]]
+    micros = header.split(",").index("micros")
+    if drop_micros:
+        rows = [row[:micros] + row[micros + 1:] for row in rows]
+    return header, rows
+
+
+def single(value):
+    return struct.unpack("f", struct.pack("f", value))[0]
+
+
+def test_summary_and_csv(scratch):
+    csv = os.path.join(scratch, "turns.csv")
+    status, out, err = run("--seed", "11", "--boards", "50", "--size", "10", "--colors", "4",
+                           "--csv", csv, "--quiet")
+    check(status == 0 and err == "", "a small study succeeds quietly", err)
+    header, rows = csv_rows(csv, drop_micros=False)
+    check(header == "board,solver,turns,side,colors,micros", "CSV header", header)
+    check([row[0] for row in rows] == [str(i) for i in range(50)], "one row per board, in order")
+    check(all(row[1] == "greedy" and row[3:5] == ["10", "4"] for row in rows), "CSV columns")
+    turns = [int(row[2]) for row in rows]
+    average = single(single(float(sum(turns))) / single(50.0))
+    lines = out.splitlines()
+    check(lines[:4] == ["greedy:",
+                        "Ran 50 simulations with an average of %f turns" % average,
+                        "Board Size=10x10, Colors=4",
+                        "Worst Turns to solve a board: %d" % max(turns)],
+          "the program's three series lines", out)
+    check("Seed 11, boards 0 to 49 (the same boards again: --seed 11)" in lines,
+          "the seed is shown", out)
+    check(any(re.fullmatch(r"50 boards in [0-9.]+ s: [0-9]+ boards/s on [0-9]+ threads?", line)
+              for line in lines), "the speed line", out)
+    table = lines[lines.index("Turns per board:") + 1:]
+    check(table[0].split() == ["solver", "mean", "std", "dev", "min", "median", "p90", "p99",
+                               "max", "ms/board"], "statistics table header", out)
+    check(table[1].split()[3] == str(min(turns)) and table[1].split()[7] == str(max(turns)),
+          "table minimum and maximum", out)
+    histogram = lines[lines.index("greedy, boards by turns:") + 1:]
+    counted = sum(int(line.split()[1]) for line in histogram if line.startswith("  "))
+    check(counted == 50, "the histogram counts every board", out)
+
+
+def test_reproducible(scratch):
+    outputs = {}
+    for threads in ("1", "2"):
+        csv = os.path.join(scratch, "t%s.csv" % threads)
+        status, out, _ = run("--seed", "5", "--boards", "300", "--threads", threads, "--csv", csv)
+        check(status == 0, "study on %s threads" % threads)
+        outputs[threads] = (timeless(out), csv_rows(csv))
+    check(outputs["1"] == outputs["2"], "the same results on 1 and 2 threads")
+    small = os.path.join(scratch, "small.csv")
+    large = os.path.join(scratch, "large.csv")
+    run("--seed", "5", "--boards", "10", "--csv", small)
+    run("--seed", "5", "--boards", "100", "--csv", large)
+    check(csv_rows(small)[1] == csv_rows(large)[1][:10], "--boards 10 is the first 10 of 100")
+    part = os.path.join(scratch, "part.csv")
+    run("--seed", "5", "--first-board", "40", "--boards", "10", "--csv", part)
+    check(csv_rows(part)[1] == csv_rows(large)[1][40:50], "--first-board 40 gives boards 40-49")
+
+
+def test_board_files(scratch):
+    boards = os.path.join(scratch, "boards.txt")
+    generated = os.path.join(scratch, "generated.csv")
+    replayed = os.path.join(scratch, "replayed.csv")
+    status, _, _ = run("--seed", "8", "--boards", "30", "--size", "7", "--colors", "5",
+                       "--write-boards", boards, "--csv", generated)
+    check(status == 0, "writing boards")
+    status, out, err = run("--from", boards, "--csv", replayed)
+    check(status == 0, "reading them back", err)
+    check(csv_rows(generated)[1] == csv_rows(replayed)[1], "the same turns from the file")
+    check("Boards 0 to 29 of " + boards in out, "the file is named as the origin", out)
+    with open(boards) as f:
+        text = f.read()
+    status, out, _ = run("--from", "-", "--first-board", "3", "--boards", "2", stdin=text)
+    check(status == 0 and "Ran 2 simulations" in out, "boards from standard input", out)
+
+    bad = os.path.join(scratch, "bad.txt")
+    cases = [("3 2\n0 1 0\n1 0\n", "3: row 2 has 2 colours where the board's side is 3"),
+             ("3 2\n0 1 0\n1 5 1\n", "3: colour 5 is not below the board's 2 colours"),
+             ("2 2\n", "1: side 2 is not between 3 and 256"),
+             ("4 3\n0 1 2 0\n", "2: the board that starts on line 1 ends after 1 of its 4 rows")]
+    for text, message in cases:
+        with open(bad, "w") as f:
+            f.write(text)
+        status, out, err = run("--from", bad, "--csv", os.path.join(scratch, "none.csv"))
+        check(status == 2 and out == "" and err == "tidefill-study: %s:%s\n" % (bad, message),
+              "bad board file: " + message, "status %d, stderr %r" % (status, err))
+    check(not os.path.exists(os.path.join(scratch, "none.csv")), "nothing solved or written")
+
+
+def test_bad_usage():
+    for args in (["--size", "2"], ["--colors", "x"], ["--boards", "0"], ["--bogus"],
+                 ["--seed", "-3"], ["--threads", "0"], ["--solver", "best"],
+                 ["--from", "a.txt", "--seed", "1"], ["extra"]):
+        status, out, err = run(*args)
+        lines = err.splitlines()
+        check(status == 2 and out == "" and len(lines) == 2 and
+              lines[0].startswith("tidefill-study: ") and "--help" in lines[1],
+              "bad usage %s" % args, "status %d, stderr %r" % (status, err))
+    status, out, err = run("--help")
+    check(status == 0 and "--solver" in out and "greedy" in out and err == "", "--help")
+
+
+def test_interrupt(scratch):
+    csv = os.path.join(scratch, "interrupted.csv")
+    process = subprocess.Popen([PROGRAM, "--seed", "2", "--boards", "1000000000", "--csv", csv],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    time.sleep(1.0)
+    process.send_signal(signal.SIGINT)
+    out, _ = process.communicate(timeout=30)
+    check(process.returncode == 130, "Ctrl-C ends with status 130", str(process.returncode))
+    first = out.splitlines()[0] if out else ""
+    check(first.startswith("Interrupted: these figures cover the first "), "marked", out)
+    done = int(first.split()[6]) if first.startswith("Interrupted") else -1
+    rows = csv_rows(csv)[1]
+    check(len(rows) == done and [row[0] for row in rows] == [str(i) for i in range(done)],
+          "the CSV holds the boards finished", "%d rows for %d boards" % (len(rows), done))
+    check("Ran %d simulations" % done in out, "the summary covers them", out)
+
+
+def main():
+    global PROGRAM
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    PROGRAM = parser.parse_args().program
+    with tempfile.TemporaryDirectory() as scratch:
+        for test in (test_summary_and_csv, test_reproducible, test_board_files):
+            test(scratch)
+        test_bad_usage()
+        if os.name == "posix":
+            test_interrupt(scratch)
+    for failure in FAILURES:
+        print("FAIL:", failure)
+    print("%d failures" % len(FAILURES))
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

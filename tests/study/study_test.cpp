@@ -1,0 +1,156 @@
+// The study's boards, its board files, its runner and its statistics.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "study/boards.h"
+#include "study/report.h"
+#include "study/runner.h"
+
+namespace {
+
+StudyBoard seeded(uint64_t seed, uint64_t index, uint32_t side = 14, uint32_t colors = 6) {
+  StudyBoard board;
+  seededBoard(seed, index, side, colors, board);
+  return board;
+}
+
+TEST(SeededBoards, DependOnlyOnSeedIndexSizeAndColours) {
+  EXPECT_EQ(seeded(5, 3).colors, seeded(5, 3).colors);
+  EXPECT_NE(seeded(5, 3).colors, seeded(5, 4).colors);
+  EXPECT_NE(seeded(5, 3).colors, seeded(6, 3).colors);
+  // Board 0 of a seed starts the stream at its first output: pinned, so that a board file
+  // written today is the board that seed gives tomorrow.
+  EXPECT_EQ(seeded(0, 0, 3, 2).colors, (std::vector<uint8_t>{1, 1, 0, 1, 1, 0, 1, 0, 0}));
+}
+
+TEST(SeededBoards, EndColoursAreHalfAsFrequent) {
+  std::vector<uint64_t> counts(5, 0);
+  for (uint64_t i = 0; i < 200; ++i)
+    for (uint8_t color : seeded(1, i, 20, 5).colors) ++counts[color];
+  const double middle = (counts[1] + counts[2] + counts[3]) / 3.0;
+  EXPECT_NEAR(counts[0] / middle, 0.5, 0.05);
+  EXPECT_NEAR(counts[4] / middle, 0.5, 0.05);
+}
+
+std::variant<std::vector<StudyBoard>, BoardFileError> read(const std::string& text) {
+  std::istringstream input(text);
+  return readBoards(input);
+}
+
+TEST(BoardFiles, WrittenBoardsReadBackWithCommentsAndBlankLines) {
+  std::ostringstream out;
+  const StudyBoard first = seeded(9, 0, 3, 4);
+  const StudyBoard second = seeded(9, 1, 5, 32);
+  writeBoard(out, first, 0);
+  out << "\n   # a note\n\n";
+  writeBoard(out, second, 1);
+  const auto boards = std::get<std::vector<StudyBoard>>(read(out.str()));
+  ASSERT_EQ(boards.size(), 2u);
+  EXPECT_EQ(boards[0].colors, first.colors);
+  EXPECT_EQ(boards[1].side, 5u);
+  EXPECT_EQ(boards[1].colorCount, 32u);
+  EXPECT_EQ(boards[1].colors, second.colors);
+}
+
+TEST(BoardFiles, EachFaultNamesItsLine) {
+  const struct {
+    const char* text;
+    uint64_t line;
+    const char* message;
+  } cases[] = {
+      {"3 2\n0 1 0\n1 0\n0 0 0\n", 3, "row 2 has 2 colours where the board's side is 3"},
+      {"3 2\n0 1 0\n1 0 1 1\n", 3, "row 2 has 4 colours where the board's side is 3"},
+      {"3 2\n0 1 0\n1 2 1\n", 3, "colour 2 is not below the board's 2 colours"},
+      {"# x\n300 2\n", 2, "side 300 is not between 3 and 256"},
+      {"3 33\n", 1, "colour count 33 is not between 2 and 32"},
+      {"3 2\n0 1 0\n\n1 0 1\n", 4, "the board that starts on line 1 ends after 2 of its 3 rows"},
+      {"3 2 1\n", 1, "expected a board header \"side colours\", found '3 2 1'"},
+      {"3 2\n0 x 1\n", 2, "'x' is not a colour index"},
+      {"3 2\n0 -1 1\n", 2, "'-1' is not a colour index"},
+      {"# nothing\n\n", 0, "holds no boards"},
+  };
+  for (const auto& c : cases) {
+    const auto result = read(c.text);
+    ASSERT_TRUE(std::holds_alternative<BoardFileError>(result)) << c.text;
+    EXPECT_EQ(std::get<BoardFileError>(result).line, c.line) << c.text;
+    EXPECT_EQ(std::get<BoardFileError>(result).message, c.message) << c.text;
+  }
+}
+
+// Turn counts of a plan, in the order they were delivered.
+std::vector<uint64_t> run(StudyPlan plan) {
+  std::vector<uint64_t> delivered;
+  runStudy(
+      plan,
+      [&](const BoardOutcome& outcome) {
+        delivered.push_back(outcome.index << 16 | outcome.outcomes[0].turns);
+      },
+      [](uint64_t) {});
+  return delivered;
+}
+
+StudyPlan greedyPlan(uint64_t first, uint64_t count, uint32_t threads) {
+  const auto solvers = std::get<std::vector<SolverChoice>>(parseSolvers({"greedy"}));
+  return StudyPlan{BoardSupply{nullptr, 42, 10, 5}, first, count, solvers, threads, nullptr};
+}
+
+TEST(Runner, DeliversInBoardOrderWhateverTheThreads) {
+  const std::vector<uint64_t> one = run(greedyPlan(0, 700, 1));
+  ASSERT_EQ(one.size(), 700u);
+  for (uint64_t i = 0; i < one.size(); ++i) ASSERT_EQ(one[i] >> 16, i);
+  EXPECT_EQ(run(greedyPlan(0, 700, 3)), one);
+  // A later part of the sequence is the same boards as in the whole.
+  const std::vector<uint64_t> part = run(greedyPlan(650, 50, 2));
+  EXPECT_EQ(part, std::vector<uint64_t>(one.begin() + 650, one.end()));
+}
+
+TEST(Runner, StopDeliversAPrefixOfTheRange) {
+  std::atomic<bool> stop{false};
+  StudyPlan plan = greedyPlan(0, 1'000'000, 2);
+  plan.stop = &stop;
+  uint64_t expected = 0;
+  const uint64_t delivered = runStudy(
+      plan,
+      [&](const BoardOutcome& outcome) {
+        EXPECT_EQ(outcome.index, expected++);
+        if (outcome.index == 300) stop = true;
+      },
+      [](uint64_t) {});
+  EXPECT_EQ(delivered, expected);
+  EXPECT_GT(delivered, 300u);
+  EXPECT_LT(delivered, 1'000'000u);
+}
+
+TEST(Statistics, PercentilesAreNearestRankOverTheHistogram) {
+  TurnStats stats;
+  for (uint32_t turns : {20, 21, 21, 22, 22, 22, 23, 30, 31, 40}) addOutcome(stats, turns, 1.0);
+  EXPECT_DOUBLE_EQ(meanTurns(stats), 25.2);
+  EXPECT_NEAR(standardDeviation(stats), 6.443, 0.001);
+  EXPECT_EQ(percentileTurns(stats, 50), 22u);
+  EXPECT_EQ(percentileTurns(stats, 90), 31u);
+  EXPECT_EQ(percentileTurns(stats, 99), 40u);
+  EXPECT_EQ(percentileTurns(stats, 10), 20u);
+}
+
+TEST(Statistics, HistogramBinsWideRangesAndScalesBars) {
+  TurnStats narrow;
+  for (uint32_t turns : {5, 6, 6, 8}) addOutcome(narrow, turns, 0);
+  EXPECT_EQ(formatHistogram(narrow, 40),
+            "  5 1 ################\n"
+            "  6 2 ################################\n"
+            "  7 0 \n"
+            "  8 1 ################\n");
+  TurnStats wide;
+  for (uint32_t turns = 100; turns < 400; ++turns) addOutcome(wide, turns, 0);
+  const std::string text = formatHistogram(wide, 60);
+  EXPECT_EQ(text.substr(0, text.find('\n')), "  100-109 10 " + std::string(45, '#'));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 30);
+}
+
+}  // namespace
