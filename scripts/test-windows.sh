@@ -7,20 +7,12 @@ cd "$(dirname "$0")/.."
 root=$PWD
 started=$SECONDS
 
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-export WINEPREFIX=${TIDEFILL_WINEPREFIX:-$root/build/windows/wineprefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no offer to install Mono or Gecko
+source scripts/wine-env.sh
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows --parallel 2
 
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-  echo "Creating the Wine prefix $WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  "$wine" wineboot -i >/dev/null 2>&1
-fi
+prepare_wine_prefix
 # Wine draws the window frames itself, so the X window is the whole Win32 window (no window
 # manager runs on Xvfb) and the board's client area is fully on screen.
 if ! grep -q '"Decorated"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then

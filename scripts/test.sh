@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test: the unit tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the unit and end-to-end tests of the release
-# program, the benchmarks briefly, and the Windows program under Wine.
+# program, the benchmarks briefly, the Windows program under Wine, and the two packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -21,3 +21,6 @@ done
 
 step "Windows program, cross-built and run under Wine"
 scripts/test-windows.sh
+
+step "packages: the Debian package installed and removed, the Windows zip under Wine"
+scripts/test-package.sh

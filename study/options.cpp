@@ -61,7 +61,6 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
                               "Read the boards from FILE (- for standard input) instead of "
                               "generating them")
                    ->type_name("FILE");
-  from->excludes(size)->excludes(colors)->excludes(seedOption);
   app.add_option("--write-boards", options.writeBoardsPath,
                  "Write the boards studied to FILE, in the format --from reads")
       ->type_name("FILE");
@@ -82,15 +81,22 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
                  "moves the summary to standard error)")
       ->type_name("FILE");
   app.add_flag("--quiet", options.quiet, "No progress line");
+  app.set_version_flag("--version", std::string(kProgram) + " " + TIDEFILL_VERSION,
+                       "Print the version and exit");
   app.footer("\n" + describeSolvers() + kExamples);
 
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& help) {
-    return app.exit(help);
+  } catch (const CLI::Success& answered) {  // --help or --version
+    return app.exit(answered);
   } catch (const CLI::ParseError& error) {
     return usageError(error.what());
   }
+  if (from->count() > 0)
+    for (const CLI::Option* generated : {size, colors, seedOption})
+      if (generated->count() > 0)
+        return usageError(generated->get_name() +
+                          " describes generated boards; --from takes them from its file");
   options.boardCountGiven = boards->count() > 0;
   if (seedOption->count() > 0) {
     const auto [end, error] =

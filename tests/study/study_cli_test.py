@@ -136,6 +136,9 @@ def test_bad_usage():
               "bad usage %s" % args, "status %d, stderr %r" % (status, err))
     status, out, err = run("--help")
     check(status == 0 and "--solver" in out and "greedy" in out and err == "", "--help")
+    status, out, err = run("--version")
+    check(status == 0 and re.fullmatch(r"tidefill-study [0-9]+\.[0-9]+\.[0-9]+\n", out) and
+          err == "", "--version", out)
 
 
 def test_interrupt(scratch):
