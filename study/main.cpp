@@ -12,6 +12,7 @@
 
 #include "study/boards.h"
 #include "study/options.h"
+#include "study/plot.h"
 #include "study/report.h"
 #include "study/runner.h"
 #include "study/terminal.h"
@@ -88,6 +89,18 @@ std::string csvRows(const BoardOutcome& outcome, const std::vector<SolverChoice>
     rows += row;
   }
   return rows;
+}
+
+std::string plotTitle(const StudySummary& summary) {
+  const uint64_t done = summary.stats.empty() ? 0 : summary.stats.front().boards;
+  std::string title = "Turns per board, " + std::to_string(done) + " board" +
+                      (done == 1 ? "" : "s") + " of " + std::to_string(summary.minSide) + "x" +
+                      std::to_string(summary.minSide);
+  if (summary.maxSide != summary.minSide)
+    title += " to " + std::to_string(summary.maxSide) + "x" + std::to_string(summary.maxSide);
+  title += ", " + std::to_string(summary.minColors);
+  if (summary.maxColors != summary.minColors) title += " to " + std::to_string(summary.maxColors);
+  return title + " colours";
 }
 
 }  // namespace
@@ -192,11 +205,17 @@ int main(int argc, char** argv) {
   summary.interrupted = delivered < plan.boardCount;
   progress.erase();
   summary.columns = terminalColumns();
+  int status = summary.interrupted ? 130 : 0;
 
+  if (!options.plotPath.empty()) {
+    std::ofstream plot(options.plotPath);
+    plot << turnPlot(plotTitle(summary), summary.solverLabels, summary.stats);
+    plot.close();
+    if (!plot) status = fail(1, "cannot write " + options.plotPath);
+  }
   const std::string text = formatSummary(summary);
   std::fputs(text.c_str(), csvToOutput ? stderr : stdout);
   std::fflush(stdout);
-  int status = summary.interrupted ? 130 : 0;
   if (csv != nullptr && csv != stdout && std::fclose(csv) != 0)
     status = fail(1, "cannot write " + options.csvPath + ": " + std::strerror(errno));
   else if (csvToOutput && std::ferror(stdout))

@@ -80,6 +80,9 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
                  "Write one row per board and solver to FILE (- for standard output, which "
                  "moves the summary to standard error)")
       ->type_name("FILE");
+  app.add_option("--plot", options.plotPath,
+                 "Draw each solver's turns per board on one chart, an SVG file for any browser")
+      ->type_name("FILE.svg");
   app.add_flag("--quiet", options.quiet, "No progress line");
   app.set_version_flag("--version", std::string(kProgram) + " " + TIDEFILL_VERSION,
                        "Print the version and exit");

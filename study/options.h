@@ -21,6 +21,7 @@ struct StudyOptions {
   std::vector<SolverChoice> solvers;
   uint32_t threads = 1;
   std::string csvPath;  // "-" is standard output
+  std::string plotPath;
   bool quiet = false;
 };
 

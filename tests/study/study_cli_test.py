@@ -10,6 +10,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from xml.etree import ElementTree
 
 PROGRAM = None
 FAILURES = []
@@ -75,6 +76,19 @@ def test_summary_and_csv(scratch):
     histogram = lines[lines.index("greedy, boards by turns:") + 1:]
     counted = sum(int(line.split()[1]) for line in histogram if line.startswith("  "))
     check(counted == 50, "the histogram counts every board", out)
+
+
+def test_plot(scratch):
+    plot = os.path.join(scratch, "turns.svg")
+    status, _, _ = run("--seed", "4", "--boards", "200", "--plot", plot, "--quiet")
+    check(status == 0, "a study with a plot")
+    root = ElementTree.parse(plot).getroot()
+    ns = "{http://www.w3.org/2000/svg}"
+    texts = [t.text for t in root.iter(ns + "text")]
+    lines = [p for p in root.iter(ns + "polyline") if p.get("stroke") != "black"]
+    check(len(lines) == 1 and any(t.startswith("greedy (mean ") for t in texts) and
+          "turns to solve a board" in texts and "share of boards (%)" in texts,
+          "the plot has the solver's line, its legend and both axis labels", str(texts))
 
 
 def test_reproducible(scratch):
@@ -164,7 +178,7 @@ def main():
     parser.add_argument("--program", required=True)
     PROGRAM = parser.parse_args().program
     with tempfile.TemporaryDirectory() as scratch:
-        for test in (test_summary_and_csv, test_reproducible, test_board_files):
+        for test in (test_summary_and_csv, test_plot, test_reproducible, test_board_files):
             test(scratch)
         test_bad_usage()
         if os.name == "posix":

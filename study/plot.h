@@ -1,0 +1,11 @@
+// The turn-count distribution of each solver on one chart, as a standalone SVG file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "study/report.h"
+
+// One line per solver: the share of boards that took each number of turns. Returns the SVG.
+std::string turnPlot(const std::string& title, const std::vector<std::string>& labels,
+                     const std::vector<TurnStats>& stats);
