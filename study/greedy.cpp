@@ -1,6 +1,7 @@
 #include "study/greedy.h"
 
 #include <algorithm>
+#include <array>
 
 // Why the region graph suffices: the engine's turn scores each cluster listed by a tile of the
 // player's region by the size of its neighbour set, and takes the highest, the first met in
@@ -14,6 +15,13 @@
 namespace {
 
 constexpr uint32_t kNone = ~0u;
+
+// Side neighbours of tile t, left, right, up and down; kNone where the board ends.
+std::array<uint32_t, 4> sidesOf(uint32_t t, uint32_t side) {
+  const uint32_t x = t % side;
+  return {x > 0 ? t - 1 : kNone, x + 1 < side ? t + 1 : kNone, t >= side ? t - side : kNone,
+          t + side < side * side ? t + side : kNone};
+}
 
 void labelRegions(const StudyBoard& board, GreedyWorkspace& w) {
   const uint32_t side = board.side;
@@ -30,11 +38,7 @@ void labelRegions(const StudyBoard& board, GreedyWorkspace& w) {
     while (!w.stack.empty()) {
       const uint32_t t = w.stack.back();
       w.stack.pop_back();
-      const uint32_t x = t % side;
-      const uint32_t around[4] = {x > 0 ? t - 1 : kNone, x + 1 < side ? t + 1 : kNone,
-                                  t >= side ? t - side : kNone,
-                                  t + side < tileCount ? t + side : kNone};
-      for (uint32_t next : around)
+      for (uint32_t next : sidesOf(t, side))
         if (next != kNone && w.tileCluster[next] == 0 && board.colors[next] == color) {
           w.tileCluster[next] = id;
           w.stack.push_back(next);
@@ -54,8 +58,6 @@ void labelRegions(const StudyBoard& board, GreedyWorkspace& w) {
 // Per cluster: how many clusters it touches, whether region 1 is one of them, and how many
 // of the others have each colour.
 void describeNeighbours(const StudyBoard& board, GreedyWorkspace& w) {
-  const uint32_t side = board.side;
-  const uint32_t tileCount = side * side;
   const auto clusterCount = static_cast<uint32_t>(w.clusterColor.size() - 1);
   w.degree.assign(clusterCount + 1, 0);
   w.touchesFirst.assign(clusterCount + 1, 0);
@@ -68,11 +70,7 @@ void describeNeighbours(const StudyBoard& board, GreedyWorkspace& w) {
     uint32_t colorsSeen = 0;
     for (uint32_t k = w.tileStart[id]; k < w.tileStart[id + 1]; ++k) {
       const uint32_t t = w.tiles[k];
-      const uint32_t x = t % side;
-      const uint32_t around[4] = {x > 0 ? t - 1 : kNone, x + 1 < side ? t + 1 : kNone,
-                                  t >= side ? t - side : kNone,
-                                  t + side < tileCount ? t + side : kNone};
-      for (uint32_t next : around) {
+      for (uint32_t next : sidesOf(t, board.side)) {
         if (next == kNone) continue;
         const uint32_t other = w.tileCluster[next];
         if (other == id || w.stamp[other] == id) continue;
@@ -98,13 +96,7 @@ void describeNeighbours(const StudyBoard& board, GreedyWorkspace& w) {
 // Region tile `t` has joined on move `move`: the live clusters it touches can now be taken,
 // and the clusters absorbed before it are listed by it.
 void joinTile(const StudyBoard& board, GreedyWorkspace& w, uint32_t t, uint32_t move) {
-  const uint32_t side = board.side;
-  const uint32_t x = t % side;
-  const uint32_t tileCount = side * side;
-  const uint32_t around[4] = {x > 0 ? t - 1 : kNone, x + 1 < side ? t + 1 : kNone,
-                              t >= side ? t - side : kNone,
-                              t + side < tileCount ? t + side : kNone};
-  for (uint32_t next : around) {
+  for (uint32_t next : sidesOf(t, board.side)) {
     if (next == kNone) continue;
     const uint32_t other = w.tileCluster[next];
     const uint32_t joined = w.joinedAt[other];
