@@ -1,0 +1,26 @@
+// Pieces the solvers share: stop and deadline checks, and the cheap completion used when a
+// search must end early.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "solve/region_graph.h"
+#include "solve/solver.h"
+
+using Clock = std::chrono::steady_clock;
+
+inline bool stopRequested(const SolveLimits& limits) {
+  return limits.stop != nullptr && limits.stop->load(std::memory_order_relaxed);
+}
+
+// The joined set of the start state: the start region alone.
+std::vector<uint64_t> startState(const RegionGraph& graph);
+
+// Area moves from the given joined set to completion; linear in the graph's size overall.
+std::vector<uint8_t> areaMovesFrom(const RegionGraph& graph, const std::vector<uint64_t>& joined);
+
+// The beam search behind solveBeam, which also gives up (completing by area) at `deadline`.
+Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits& limits,
+                    Clock::time_point deadline);

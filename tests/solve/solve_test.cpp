@@ -1,0 +1,219 @@
+// The solvers against a plain breadth-first search over tile colourings, against each other and
+// on boards small enough to check by hand.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <random>
+#include <string>
+#include <unordered_set>
+
+#include "solve/solver.h"
+#include "tests/sample_scale.h"
+#include "tests/solve/random_board.h"
+
+namespace {
+
+struct Board {
+  uint32_t side;
+  uint32_t colorCount;
+  std::vector<uint8_t> colors;
+};
+
+Board randomBoard(uint32_t side, uint32_t colorCount, uint32_t seed) {
+  return {side, colorCount, randomColors(side, colorCount, seed)};
+}
+
+RegionGraph graphOf(const Board& board) {
+  return buildRegionGraph(board.side, board.colorCount, board.colors);
+}
+
+// Plain flood fill of the region around tile 0.
+std::string floodCorner(uint32_t side, std::string tiles, char color) {
+  const char old = tiles[0];
+  std::vector<uint32_t> stack{0};
+  tiles[0] = color;
+  while (!stack.empty()) {
+    const uint32_t t = stack.back();
+    stack.pop_back();
+    const uint32_t x = t % side;
+    for (const uint32_t n : {x > 0 ? t - 1 : t, x + 1 < side ? t + 1 : t, t >= side ? t - side : t,
+                             t + side < tiles.size() ? t + side : t})
+      if (tiles[n] == old && n != t) {
+        tiles[n] = color;
+        stack.push_back(n);
+      }
+  }
+  return tiles;
+}
+
+// Fewest moves by breadth-first search over whole colourings, sharing nothing with the solvers.
+size_t optimumByBreadthFirst(const Board& board) {
+  const std::string start(board.colors.begin(), board.colors.end());
+  const auto done = [](const std::string& t) { return t.find_first_not_of(t[0]) == t.npos; };
+  std::unordered_set<std::string> seen{start};
+  std::vector<std::string> layer{start};
+  for (size_t depth = 0;; ++depth) {
+    std::vector<std::string> next;
+    for (const std::string& tiles : layer) {
+      if (done(tiles)) return depth;
+      for (uint32_t c = 0; c < board.colorCount; ++c) {
+        if (static_cast<char>(c) == tiles[0]) continue;
+        std::string moved = floodCorner(board.side, tiles, static_cast<char>(c));
+        if (seen.insert(moved).second) next.push_back(std::move(moved));
+      }
+    }
+    layer.swap(next);
+  }
+}
+
+using Solver = std::function<Solution(const RegionGraph&, const SolveLimits&)>;
+const std::vector<std::pair<const char*, Solver>> solvers{
+    {"area", [](const RegionGraph& g, const SolveLimits& l) { return solveArea(g, l); }},
+    {"distance", [](const RegionGraph& g, const SolveLimits& l) { return solveDistance(g, l); }},
+    {"beam:1", [](const RegionGraph& g, const SolveLimits& l) { return solveBeam(g, 1, l); }},
+    {"beam:10", [](const RegionGraph& g, const SolveLimits& l) { return solveBeam(g, 10, l); }},
+    {"exact", [](const RegionGraph& g, const SolveLimits& l) { return solveExact(g, l); }},
+};
+
+// Every solver's answer completes the board in its own count, no shorter than exact's, and
+// every bound lies at or below the optimum.
+void checkAllSolvers(const Board& board, size_t optimum) {
+  const RegionGraph graph = graphOf(board);
+  const uint32_t startBound = startLowerBound(graph);
+  EXPECT_LE(startBound, optimum);
+  for (const auto& [name, solve] : solvers) {
+    SCOPED_TRACE(name);
+    const Solution solution = solve(graph, {});
+    EXPECT_EQ(replayMoves(board.side, board.colors, solution.moves), solution.moves.size());
+    EXPECT_GE(solution.moves.size(), optimum);
+    EXPECT_EQ(solution.bound, startBound);
+    EXPECT_FALSE(solution.interrupted);
+    if (std::string(name) == "exact") {
+      EXPECT_TRUE(solution.proven);
+      EXPECT_EQ(solution.moves.size(), optimum);
+    }
+  }
+}
+
+TEST(SolveExact, MatchesBreadthFirstSearchOnSmallBoards) {
+  std::mt19937 pick(7);
+  const uint32_t boards = 400 / sampleDivisor;
+  for (uint32_t k = 1; k <= boards; ++k) {
+    const uint32_t side = 3 + pick() % 4;
+    const uint32_t colorCount = 2 + pick() % 4;
+    const Board board = randomBoard(side, colorCount, k);
+    SCOPED_TRACE(std::to_string(side) + "x" + std::to_string(side) + "/" +
+                 std::to_string(colorCount) + " seed " + std::to_string(k));
+    checkAllSolvers(board, optimumByBreadthFirst(board));
+  }
+}
+
+TEST(SolveAll, AgreeWithExactOnLargerBoards) {
+  const uint32_t boards = 24 / sampleDivisor;
+  for (uint32_t k = 1; k <= boards; ++k) {
+    const Board board = randomBoard(8 + k % 7, 3 + k % 4, 100 + k);
+    SCOPED_TRACE("seed " + std::to_string(100 + k));
+    const Solution exact = solveExact(graphOf(board), {});
+    ASSERT_TRUE(exact.proven);
+    checkAllSolvers(board, exact.moves.size());
+  }
+}
+
+TEST(SolveAll, HandCheckedBoards) {
+  // One colour: already one region.
+  checkAllSolvers({4, 3, std::vector<uint8_t>(16, 2)}, 0);
+  // Every tile its own region, colour (x + y) % 3: tile (2, 2) is four region steps from the
+  // corner, so at least 4 moves, and 1, 2, 0, 1 takes one diagonal a move.
+  const Board stripes{3, 3, {0, 1, 2, 1, 2, 0, 2, 0, 1}};
+  EXPECT_EQ(replayMoves(3, stripes.colors, std::vector<uint8_t>{1, 2, 0, 1}), 4u);
+  checkAllSolvers(stripes, 4);
+  // A checkerboard moves one tile step a turn: 2 (side - 1) moves, and the bound says as much.
+  Board checkerboard{7, 2, {}};
+  for (uint32_t t = 0; t < 49; ++t) checkerboard.colors.push_back((t % 7 + t / 7) % 2);
+  checkAllSolvers(checkerboard, 12);
+  EXPECT_EQ(startLowerBound(graphOf(checkerboard)), 12u);
+}
+
+TEST(SolveAll, ReplayRejectsShortAndOverlongSequences) {
+  const std::vector<uint8_t> stripes{0, 1, 2, 1, 2, 0, 2, 0, 1};
+  EXPECT_EQ(replayMoves(3, stripes, std::vector<uint8_t>{1, 2, 0}), std::nullopt);
+  EXPECT_EQ(replayMoves(3, stripes, std::vector<uint8_t>{1, 2, 0, 1, 2}), std::nullopt);
+  EXPECT_EQ(replayMoves(3, std::vector<uint8_t>(9, 1), std::vector<uint8_t>{}), 0u);
+}
+
+// A cut-off search still answers: a complete sequence, a bound at or above the start bound and
+// at or below the answer, not proven.
+void checkCutOff(const Board& board, const Solution& solution) {
+  const RegionGraph graph = graphOf(board);
+  EXPECT_FALSE(solution.proven);
+  EXPECT_EQ(replayMoves(board.side, board.colors, solution.moves), solution.moves.size());
+  EXPECT_GE(solution.bound, startLowerBound(graph));
+  EXPECT_LE(solution.bound, solution.moves.size());
+}
+
+TEST(SolveLimits, ExactStopsAtTimeAndMemoryLimits) {
+  const Board board = randomBoard(30, 8, 3);
+  SolveLimits shortTime;
+  shortTime.timeLimitSeconds = 0.05;
+  const Solution timed = solveExact(graphOf(board), shortTime);
+  checkCutOff(board, timed);
+  EXPECT_FALSE(timed.interrupted);
+
+  SolveLimits littleMemory;
+  littleMemory.memoryLimitBytes = 4 << 20;
+  const Solution small = solveExact(graphOf(board), littleMemory);
+  checkCutOff(board, small);
+  EXPECT_LE(small.searchBytes, littleMemory.memoryLimitBytes);
+}
+
+TEST(SolveLimits, StopFlagEndsEverySolverWithACompleteAnswer) {
+  const Board board = randomBoard(40, 10, 5);
+  const RegionGraph graph = graphOf(board);
+  const std::atomic<bool> stop{true};
+  SolveLimits limits;
+  limits.stop = &stop;
+  for (const auto& [name, solve] : solvers) {
+    SCOPED_TRACE(name);
+    const Solution solution = solve(graph, limits);
+    EXPECT_EQ(replayMoves(board.side, board.colors, solution.moves), solution.moves.size());
+    EXPECT_FALSE(solution.proven);
+    EXPECT_EQ(solution.interrupted, std::string(name) != "area");
+  }
+}
+
+TEST(RegionGraph, RegionsSizesAndAdjacency) {
+  // 0 0 1
+  // 2 0 1
+  // 2 2 0
+  const std::vector<uint8_t> colors{0, 0, 1, 2, 0, 1, 2, 2, 0};
+  const RegionGraph graph = buildRegionGraph(3, 3, colors);
+  ASSERT_EQ(graph.regionCount(), 4u);
+  EXPECT_EQ(graph.regionOfTile,
+            (std::vector<uint32_t>{0, 0, 1, 2, 0, 1, 2, 2, 3}));  // the far 0 stands apart
+  EXPECT_EQ(graph.size, (std::vector<uint32_t>{3, 2, 3, 1}));
+  EXPECT_EQ(graph.color, (std::vector<uint8_t>{0, 1, 2, 0}));
+  const auto neighbors = [&](uint32_t r) {
+    return std::vector<uint32_t>(graph.neighborsOf(r).begin(), graph.neighborsOf(r).end());
+  };
+  EXPECT_EQ(neighbors(0), (std::vector<uint32_t>{1, 2}));
+  EXPECT_EQ(neighbors(1), (std::vector<uint32_t>{0, 3}));
+  EXPECT_EQ(neighbors(3), (std::vector<uint32_t>{1, 2}));
+}
+
+TEST(RegionGraph, RejectsBadBoards) {
+  EXPECT_THROW(buildRegionGraph(2, 3, std::vector<uint8_t>(4, 0)), std::invalid_argument);
+  EXPECT_THROW(buildRegionGraph(3, 33, std::vector<uint8_t>(9, 0)), std::invalid_argument);
+  EXPECT_THROW(buildRegionGraph(3, 3, std::vector<uint8_t>(8, 0)), std::invalid_argument);
+  EXPECT_THROW(buildRegionGraph(3, 3, std::vector<uint8_t>(9, 3)), std::invalid_argument);
+}
+
+TEST(RegionGraph, LargestBoardIsSolvedByTheFastSolvers) {
+  const Board board = randomBoard(256, 32, 11);
+  const RegionGraph graph = graphOf(board);
+  EXPECT_GT(graph.regionCount(), 50000u);
+  const Solution area = solveArea(graph);
+  EXPECT_EQ(replayMoves(board.side, board.colors, area.moves), area.moves.size());
+}
+
+}  // namespace
