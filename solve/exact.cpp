@@ -3,8 +3,10 @@
 // path and the open list can be a bucket queue by f = g + h, deepest g first within a bucket.
 // Restricting a state to its never-worse colour keeps an optimal path from every state.
 #include <algorithm>
+#include <cassert>
 #include <memory>
 
+#include "solve/bit_analysis.h"
 #include "solve/search_common.h"
 #include "solve/solver.h"
 #include "solve/state_analysis.h"
@@ -13,10 +15,10 @@ namespace {
 
 constexpr uint32_t beamWidthForUpperBound = 16;
 constexpr uint32_t expansionsBetweenChecks = 256;
-constexpr uint32_t noParent = UINT32_MAX;
+constexpr uint32_t noNode = UINT32_MAX;
 
 struct NodeInfo {
-  uint64_t hash;
+  uint32_t hash;  // of the joined set
   uint32_t parent;
   uint16_t g;
   uint8_t move;
@@ -27,72 +29,64 @@ struct NodeInfo {
 struct MemoryBudget {
   size_t limit;
   size_t used = 0;
-  bool exceeded = false;
   bool take(size_t bytes) {
-    if (used + bytes > limit) {
-      exceeded = true;
-      return false;
-    }
+    if (used + bytes > limit) return false;
     used += bytes;
     return true;
   }
 };
 
-// States in fixed pages, so growth never copies or doubles what is already stored.
+// Nodes in fixed pages, so growth never copies or doubles what is already stored.
+template <class State>
 class NodeStore {
  public:
   static constexpr uint32_t pageShift = 14;
   static constexpr uint32_t pageNodes = 1u << pageShift;
 
-  explicit NodeStore(size_t words) : words_(words) {}
-  uint32_t size() const { return size_; }
-  uint64_t* bits(uint32_t node) {
-    return bitPages_[node >> pageShift].get() + (node & (pageNodes - 1)) * words_;
-  }
+  State& state(uint32_t node) { return statePages_[node >> pageShift][node & (pageNodes - 1)]; }
   NodeInfo& info(uint32_t node) { return infoPages_[node >> pageShift][node & (pageNodes - 1)]; }
-  // The index of a new node, or noParent when the budget has no room for its page.
+  // The index of a new node, or noNode when the budget has no room for its page.
   uint32_t add(MemoryBudget& budget) {
     if ((size_ & (pageNodes - 1)) == 0) {
-      if (!budget.take(pageNodes * (words_ * sizeof(uint64_t) + sizeof(NodeInfo)))) return noParent;
-      bitPages_.push_back(std::make_unique<uint64_t[]>(pageNodes * words_));
-      infoPages_.push_back(std::make_unique<NodeInfo[]>(pageNodes));
+      if (!budget.take(pageNodes * (sizeof(State) + sizeof(NodeInfo)))) return noNode;
+      statePages_.push_back(std::make_unique_for_overwrite<State[]>(pageNodes));
+      infoPages_.push_back(std::make_unique_for_overwrite<NodeInfo[]>(pageNodes));
     }
     return size_++;
   }
 
  private:
-  size_t words_;
   uint32_t size_ = 0;
-  std::vector<std::unique_ptr<uint64_t[]>> bitPages_;
+  std::vector<std::unique_ptr<State[]>> statePages_;
   std::vector<std::unique_ptr<NodeInfo[]>> infoPages_;
 };
 
-// Open addressing over node indices; a slot keeps the hash's high half beside the index so most
+// Open addressing over node indices; a slot keeps the state's hash beside the index so most
 // mismatches are settled without touching the node.
 class StateTable {
  public:
-  bool init(MemoryBudget& budget) { return grow(budget, nullptr); }
-  // The node holding these bits, or noParent; `slot` receives where to insert.
-  uint32_t find(uint64_t hash, const uint64_t* bits, size_t words, NodeStore& nodes,
-                size_t& slot) const {
-    const uint64_t tag = hash & ~uint64_t{0xffffffff};
+  bool init(MemoryBudget& budget) { return grow(budget); }
+  // The node whose joined set equals `state`'s, or noNode; `slot` receives where to insert.
+  template <class State>
+  uint32_t find(uint32_t hash, const State& state, NodeStore<State>& nodes, size_t& slot) const {
+    const uint64_t tag = uint64_t{hash} << 32;
     for (slot = hash & mask_;; slot = (slot + 1) & mask_) {
       const uint64_t entry = slots_[slot];
-      if (entry == 0) return noParent;
+      if (entry == 0) return noNode;
       if ((entry & ~uint64_t{0xffffffff}) != tag) continue;
       const uint32_t node = static_cast<uint32_t>(entry) - 1;
-      if (std::equal(bits, bits + words, nodes.bits(node))) return node;
+      if (nodes.state(node).joined == state.joined) return node;
     }
   }
   // False when the table had to grow and the budget had no room.
-  bool insert(size_t slot, uint64_t hash, uint32_t node, MemoryBudget& budget, NodeStore& nodes) {
-    slots_[slot] = (hash & ~uint64_t{0xffffffff}) | (node + 1);
+  bool insert(size_t slot, uint32_t hash, uint32_t node, MemoryBudget& budget) {
+    slots_[slot] = uint64_t{hash} << 32 | (node + 1);
     ++count_;
-    return count_ * 2 <= slots_.size() || grow(budget, &nodes);
+    return count_ * 2 <= slots_.size() || grow(budget);
   }
 
  private:
-  bool grow(MemoryBudget& budget, NodeStore* nodes) {
+  bool grow(MemoryBudget& budget) {
     const size_t capacity = slots_.empty() ? 4096 : slots_.size() * 2;
     if (!budget.take(capacity * sizeof(uint64_t))) return false;
     std::vector<uint64_t> old(capacity, 0);
@@ -100,8 +94,7 @@ class StateTable {
     mask_ = capacity - 1;
     for (const uint64_t entry : old) {
       if (entry == 0) continue;
-      const uint32_t node = static_cast<uint32_t>(entry) - 1;
-      size_t slot = nodes->info(node).hash & mask_;
+      size_t slot = (entry >> 32) & mask_;
       while (slots_[slot] != 0) slot = (slot + 1) & mask_;
       slots_[slot] = entry;
     }
@@ -149,58 +142,59 @@ class OpenList {
   std::vector<std::vector<std::vector<uint32_t>>> buckets_;
 };
 
-std::vector<uint8_t> pathTo(NodeStore& nodes, uint32_t node) {
+template <class State>
+std::vector<uint8_t> pathTo(NodeStore<State>& nodes, uint32_t node) {
   std::vector<uint8_t> moves;
-  for (; nodes.info(node).parent != noParent; node = nodes.info(node).parent)
+  for (; nodes.info(node).parent != noNode; node = nodes.info(node).parent)
     moves.push_back(nodes.info(node).move);
   std::reverse(moves.begin(), moves.end());
   return moves;
 }
 
-}  // namespace
-
-Solution solveExact(const RegionGraph& graph, const SolveLimits& limits) {
-  const Clock::time_point deadline =
-      Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                         std::chrono::duration<double>(limits.timeLimitSeconds));
+// A* from the start state, cut at `solution`'s length, which it shortens when it can.
+template <size_t Words>
+Solution search(const RegionGraph& graph, const SolveLimits& limits, Clock::time_point deadline,
+                Solution solution) {
+  using State = BitState<Words>;
   const uint32_t colorCount = graph.colorCount;
-  const size_t words = wordsFor(graph.regionCount());
-  StateAnalysis analysis;
-  const std::vector<uint64_t> start = startState(graph);
-  analyze(graph, start.data(), false, analysis);
-  const uint32_t startBound = lowerBound(analysis, colorCount);
-
-  Solution solution = beamSearch(graph, beamWidthForUpperBound, limits, deadline);
-  solution.bound = startBound;
-  if (solution.interrupted) return solution;
-  if (solution.moves.size() == startBound) {
-    solution.proven = true;
-    return solution;
-  }
-
-  // Only paths shorter than the best known answer are worth keeping.
+  const uint32_t startBound = solution.bound;
   uint32_t upperBound = static_cast<uint32_t>(solution.moves.size());
+  BitAnalysis<Words> analysis(graph);
   MemoryBudget budget{limits.memoryLimitBytes};
-  NodeStore nodes(words);
+  NodeStore<State> nodes;
   StateTable table;
   OpenList open(upperBound);
-  std::vector<uint64_t> child(words);
   const auto searchEnded = [&](uint32_t f) {
     solution.bound = std::max(startBound, f);
     solution.interrupted = stopRequested(limits);
     solution.searchBytes = budget.used;
     return solution;
   };
+  // Adds `state`, reached from `parent` by `move`, or lowers its g; false when the memory budget
+  // is spent.
+  const auto reach = [&](const State& state, uint32_t hash, uint32_t parent, uint32_t move,
+                         uint32_t g, uint32_t f) {
+    size_t slot = 0;
+    uint32_t node = table.find(hash, state, nodes, slot);
+    const NodeInfo info{hash, parent, static_cast<uint16_t>(g), static_cast<uint8_t>(move), false};
+    if (node != noNode) {
+      NodeInfo& known = nodes.info(node);
+      if (known.closed || known.g <= g) return true;
+      known = info;
+    } else {
+      node = nodes.add(budget);
+      if (node == noNode) return false;
+      nodes.state(node) = state;
+      nodes.info(node) = info;
+      if (!table.insert(slot, hash, node, budget)) return false;
+    }
+    return open.push(f, g, node, budget);
+  };
 
-  uint32_t root = 0;
-  size_t slot = 0;
-  if (!table.init(budget) || (root = nodes.add(budget)) == noParent) return searchEnded(0);
-  std::copy(start.begin(), start.end(), nodes.bits(root));
-  nodes.info(root) = {regionKey(startRegion), noParent, 0, 0, false};
-  table.find(nodes.info(root).hash, nodes.bits(root), words, nodes, slot);
-  if (!table.insert(slot, nodes.info(root).hash, root, budget, nodes) ||
-      !open.push(startBound, 0, root, budget))
-    return searchEnded(0);
+  if (!table.init(budget) ||
+      !reach(analysis.startState(startRegion), static_cast<uint32_t>(regionKey(startRegion)),
+             noNode, 0, 0, startBound))
+    return searchEnded(startBound);
 
   uint32_t sinceCheck = 0;
   for (uint32_t f = startBound; f < upperBound; ++f) {
@@ -215,14 +209,13 @@ Solution solveExact(const RegionGraph& graph, const SolveLimits& limits) {
         sinceCheck = 0;
         if (stopRequested(limits) || Clock::now() >= deadline) return searchEnded(f);
       }
-      const uint64_t* bits = nodes.bits(node);
-      const uint64_t hash = info.hash;
-      analyze(graph, bits, false, analysis);
-      const int forced = forcedColor(analysis, colorCount);
+      const State& state = nodes.state(node);
+      const StateSummary& summary = analysis.analyze(state);
+      const int forced = forcedColor(summary, colorCount);
       for (uint32_t c = 0; c < colorCount; ++c) {
-        const ColorStats& stats = analysis.colors[c];
+        const ColorStats& stats = summary.colors[c];
         if (stats.frontier == 0 || (forced >= 0 && c != static_cast<uint32_t>(forced))) continue;
-        if (stats.frontier == analysis.remainingRegions) {
+        if (stats.frontier == summary.remainingRegions) {
           if (g + 1 < upperBound) {
             upperBound = g + 1;
             solution.moves = pathTo(nodes, node);
@@ -230,31 +223,43 @@ Solution solveExact(const RegionGraph& graph, const SolveLimits& limits) {
           }
           continue;
         }
-        const uint32_t childF = g + 1 + childLowerBound(analysis, colorCount, c);
+        const uint32_t childF = g + 1 + childLowerBound(summary, colorCount, c);
+        assert(childF >= f && "the bound is consistent");
         if (childF >= upperBound) continue;
-        std::copy(bits, bits + words, child.begin());
-        joinFrontier(graph, analysis, c, child.data());
-        const uint64_t childHash = hash ^ stats.keys;
-        uint32_t existing = table.find(childHash, child.data(), words, nodes, slot);
-        if (existing != noParent) {
-          NodeInfo& known = nodes.info(existing);
-          if (known.closed || known.g <= g + 1) continue;
-          known.g = static_cast<uint16_t>(g + 1);
-          known.parent = node;
-          known.move = static_cast<uint8_t>(c);
-        } else {
-          existing = nodes.add(budget);
-          if (existing == noParent) return searchEnded(f);
-          std::copy(child.begin(), child.end(), nodes.bits(existing));
-          nodes.info(existing) = {childHash, node, static_cast<uint16_t>(g + 1),
-                                  static_cast<uint8_t>(c), false};
-          if (!table.insert(slot, childHash, existing, budget, nodes)) return searchEnded(f);
-        }
-        if (!open.push(childF, g + 1, existing, budget)) return searchEnded(f);
+        if (!reach(analysis.child(state, c), info.hash ^ static_cast<uint32_t>(stats.keys), node, c,
+                   g + 1, childF))
+          return searchEnded(f);
       }
     }
   }
   solution.proven = true;
   solution.searchBytes = budget.used;
+  return solution;
+}
+
+}  // namespace
+
+Solution solveExact(const RegionGraph& graph, const SolveLimits& limits) {
+  const Clock::time_point deadline =
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                         std::chrono::duration<double>(limits.timeLimitSeconds));
+  Solution solution = beamSearch(graph, beamWidthForUpperBound, limits, deadline);
+  if (solution.interrupted || solution.moves.size() == solution.bound) {
+    solution.proven = !solution.interrupted;
+    return solution;
+  }
+  // States round up to one of these sizes. Past the last, neighbour rows grow too large to pay,
+  // and no search of that many regions would finish: the beam's answer stands, not proven.
+  const size_t words = wordsFor(graph.regionCount());
+  if (words <= 1) return search<1>(graph, limits, deadline, std::move(solution));
+  if (words <= 2) return search<2>(graph, limits, deadline, std::move(solution));
+  if (words <= 3) return search<3>(graph, limits, deadline, std::move(solution));
+  if (words <= 4) return search<4>(graph, limits, deadline, std::move(solution));
+  if (words <= 6) return search<6>(graph, limits, deadline, std::move(solution));
+  if (words <= 8) return search<8>(graph, limits, deadline, std::move(solution));
+  if (words <= 12) return search<12>(graph, limits, deadline, std::move(solution));
+  if (words <= 16) return search<16>(graph, limits, deadline, std::move(solution));
+  if (words <= 24) return search<24>(graph, limits, deadline, std::move(solution));
+  if (words <= 32) return search<32>(graph, limits, deadline, std::move(solution));
   return solution;
 }

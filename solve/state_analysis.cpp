@@ -8,7 +8,9 @@ constexpr uint32_t unreached = UINT32_MAX;
 
 // Largest m_k + k - 1 over the values sorted in descending order.
 uint32_t boundOfFarthest(uint32_t* farthest, uint32_t count) {
-  std::sort(farthest, farthest + count, [](uint32_t a, uint32_t b) { return a > b; });
+  for (uint32_t i = 1; i < count; ++i)  // insertion sort: a handful of colours
+    for (uint32_t j = i; j > 0 && farthest[j - 1] < farthest[j]; --j)
+      std::swap(farthest[j - 1], farthest[j]);
   uint32_t bound = 0;
   for (uint32_t k = 0; k < count; ++k) bound = std::max(bound, farthest[k] + k);
   return bound;
@@ -23,10 +25,8 @@ void noteFarthest(uint32_t d, uint32_t via, uint32_t& farthest, uint32_t& farthe
   }
 }
 
-}  // namespace
-
-void analyze(const RegionGraph& graph, const uint64_t* joined, bool withSums,
-             StateAnalysis& analysis) {
+template <bool withSums>
+void analyzeState(const RegionGraph& graph, const uint64_t* joined, StateAnalysis& analysis) {
   const uint32_t regionCount = graph.regionCount();
   auto& distance = analysis.distance;
   auto& via = analysis.via;
@@ -34,7 +34,7 @@ void analyze(const RegionGraph& graph, const uint64_t* joined, bool withSums,
   distance.resize(regionCount);
   via.resize(regionCount);
   order.resize(regionCount);
-  analysis.colors.fill(ColorStats{});
+  std::fill_n(analysis.colors.begin(), graph.colorCount, ColorStats{});
   analysis.distanceSum = 0;
 
   const uint8_t* color = graph.color.data();
@@ -43,15 +43,15 @@ void analyze(const RegionGraph& graph, const uint64_t* joined, bool withSums,
   for (uint32_t r = 0; r < regionCount; ++r) distance[r] = testBit(joined, r) ? 0 : unreached;
 
   uint32_t tail = 0;
+  const auto enterFrontier = [&](uint32_t r) {
+    distance[r] = 1;
+    via[r] = uint32_t{1} << color[r];
+    order[tail++] = r;
+  };
   for (uint32_t r = 0; r < regionCount; ++r) {
     if (distance[r] != 0) continue;
-    for (uint32_t e = start[r]; e < start[r + 1]; ++e) {
-      const uint32_t n = neighbors[e];
-      if (distance[n] != unreached) continue;
-      distance[n] = 1;
-      via[n] = uint32_t{1} << color[n];
-      order[tail++] = n;
-    }
+    for (uint32_t e = start[r]; e < start[r + 1]; ++e)
+      if (distance[neighbors[e]] == unreached) enterFrontier(neighbors[e]);
   }
   analysis.frontierEnd = tail;
 
@@ -67,10 +67,8 @@ void analyze(const RegionGraph& graph, const uint64_t* joined, bool withSums,
     if (d == 1) {
       ++stats.frontier;
       stats.keys ^= regionKey(r);
-    } else {
-      noteFarthest(d, v, stats.farthestBeyond, stats.farthestBeyondVia);
     }
-    if (withSums) {
+    if constexpr (withSums) {
       const uint32_t size = graph.size[r];
       analysis.distanceSum += uint64_t{d} * size;
       for (uint32_t bits = v; bits != 0; bits &= bits - 1)
@@ -90,7 +88,17 @@ void analyze(const RegionGraph& graph, const uint64_t* joined, bool withSums,
   analysis.remainingRegions = tail;
 }
 
-uint32_t lowerBound(const StateAnalysis& analysis, uint32_t colorCount) {
+}  // namespace
+
+void analyze(const RegionGraph& graph, const uint64_t* joined, bool withSums,
+             StateAnalysis& analysis) {
+  if (withSums)
+    analyzeState<true>(graph, joined, analysis);
+  else
+    analyzeState<false>(graph, joined, analysis);
+}
+
+uint32_t lowerBound(const StateSummary& analysis, uint32_t colorCount) {
   uint32_t farthest[maxColors];
   uint32_t count = 0;
   for (uint32_t k = 0; k < colorCount; ++k)
@@ -98,22 +106,20 @@ uint32_t lowerBound(const StateAnalysis& analysis, uint32_t colorCount) {
   return boundOfFarthest(farthest, count);
 }
 
-uint32_t childLowerBound(const StateAnalysis& analysis, uint32_t colorCount, uint32_t move) {
+// A colour that keeps regions past the frontier has its farthest ones there, so the child's
+// farthest region of the moved colour is the parent's.
+uint32_t childLowerBound(const StateSummary& analysis, uint32_t colorCount, uint32_t move) {
   uint32_t farthest[maxColors];
   uint32_t count = 0;
   for (uint32_t k = 0; k < colorCount; ++k) {
     const ColorStats& stats = analysis.colors[k];
-    if (k != move) {
-      if (stats.remaining > 0)
-        farthest[count++] = stats.farthest - ((stats.farthestVia >> move) & 1);
-    } else if (stats.remaining > stats.frontier) {
-      farthest[count++] = stats.farthestBeyond - ((stats.farthestBeyondVia >> move) & 1);
-    }
+    const uint32_t left = k == move ? stats.remaining - stats.frontier : stats.remaining;
+    if (left > 0) farthest[count++] = stats.farthest - ((stats.farthestVia >> move) & 1);
   }
   return boundOfFarthest(farthest, count);
 }
 
-int forcedColor(const StateAnalysis& analysis, uint32_t colorCount) {
+int forcedColor(const StateSummary& analysis, uint32_t colorCount) {
   for (uint32_t k = 0; k < colorCount; ++k) {
     const ColorStats& stats = analysis.colors[k];
     if (stats.remaining > 0 && stats.remaining == stats.frontier) return static_cast<int>(k);

@@ -35,23 +35,25 @@ inline uint64_t regionKey(uint32_t region) {
 // Over the regions of one colour not yet joined.
 struct ColorStats {
   uint32_t remaining = 0;
-  uint32_t frontier = 0;        // of them, adjacent to the joined set
-  uint32_t farthest = 0;        // largest distance
-  uint32_t farthestVia = 0;     // `via` colours shared by every region at that distance
-  uint32_t farthestBeyond = 0;  // the same two over the regions at distance 2 or more
-  uint32_t farthestBeyondVia = 0;
-  uint64_t gain = 0;  // tiles whose distance this colour's move would cut by one
-  uint64_t keys = 0;  // xor of the frontier regions' keys
+  uint32_t frontier = 0;     // of them, adjacent to the joined set
+  uint32_t farthest = 0;     // largest distance
+  uint32_t farthestVia = 0;  // `via` colours shared by every region at that distance
+  uint64_t gain = 0;         // tiles whose distance this colour's move would cut by one
+  uint64_t keys = 0;         // xor of the frontier regions' keys
 };
 
-struct StateAnalysis {
+// What the bounds and the choice of moves need to know of a state.
+struct StateSummary {
+  std::array<ColorStats, maxColors> colors{};
+  uint32_t remainingRegions = 0;
+  uint64_t distanceSum = 0;  // over tiles; filled only when asked for
+};
+
+struct StateAnalysis : StateSummary {
   std::vector<uint32_t> distance;  // per region; 0 when joined
   std::vector<uint32_t> via;       // per unjoined region, see the file comment
   std::vector<uint32_t> order;     // [0, remainingRegions): unjoined regions, breadth first
   uint32_t frontierEnd = 0;        // order[0, frontierEnd) is the frontier
-  uint32_t remainingRegions = 0;
-  uint64_t distanceSum = 0;  // over tiles; filled only when asked for
-  std::array<ColorStats, maxColors> colors{};
 };
 
 // `joined` has wordsFor(regionCount) words. Gains and the distance sum cost a little more and
@@ -61,12 +63,12 @@ void analyze(const RegionGraph& graph, const uint64_t* joined, bool withSums,
 
 // Farthest remaining region of each colour at m1 >= m2 >= ...: at least max(m_k + k - 1) moves,
 // since each colour's last region needs its own move, no earlier than its distance.
-uint32_t lowerBound(const StateAnalysis& analysis, uint32_t colorCount);
-uint32_t childLowerBound(const StateAnalysis& analysis, uint32_t colorCount, uint32_t move);
+uint32_t lowerBound(const StateSummary& state, uint32_t colorCount);
+uint32_t childLowerBound(const StateSummary& state, uint32_t colorCount, uint32_t move);
 
 // A colour whose remaining regions all lie on the frontier: playing it now is never worse than
 // any other move. The lowest such colour, or -1.
-int forcedColor(const StateAnalysis& analysis, uint32_t colorCount);
+int forcedColor(const StateSummary& state, uint32_t colorCount);
 
 // Sets in `bits` the frontier regions of colour `move`.
 void joinFrontier(const RegionGraph& graph, const StateAnalysis& analysis, uint32_t move,

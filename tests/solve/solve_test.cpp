@@ -160,11 +160,14 @@ TEST(SolveLimits, ExactStopsAtTimeAndMemoryLimits) {
   checkCutOff(board, timed);
   EXPECT_FALSE(timed.interrupted);
 
+  const Board wide = randomBoard(24, 6, 4);
   SolveLimits littleMemory;
-  littleMemory.memoryLimitBytes = 4 << 20;
-  const Solution small = solveExact(graphOf(board), littleMemory);
-  checkCutOff(board, small);
+  littleMemory.memoryLimitBytes = 24 << 20;
+  const Solution small = solveExact(graphOf(wide), littleMemory);
+  checkCutOff(wide, small);
+  EXPECT_FALSE(small.interrupted);
   EXPECT_LE(small.searchBytes, littleMemory.memoryLimitBytes);
+  EXPECT_GT(small.searchBytes, littleMemory.memoryLimitBytes / 2);
 }
 
 TEST(SolveLimits, StopFlagEndsEverySolverWithACompleteAnswer) {
