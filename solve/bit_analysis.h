@@ -113,6 +113,7 @@ class BitAnalysis {
       liveAt_[depth + 1] = live;
     }
     summary_.remainingRegions = remaining;
+    summary_.opening = liveAt_[2];
 
     // c is shared by every farthest region of colour k when they all lie in c's reach.
     for (uint32_t k = 0; k < colorCount_; ++k) {

@@ -214,7 +214,8 @@ Solution search(const RegionGraph& graph, const SolveLimits& limits, Clock::time
       const int forced = forcedColor(summary, colorCount);
       for (uint32_t c = 0; c < colorCount; ++c) {
         const ColorStats& stats = summary.colors[c];
-        if (stats.frontier == 0 || (forced >= 0 && c != static_cast<uint32_t>(forced))) continue;
+        if (forced >= 0 ? c != static_cast<uint32_t>(forced) : !mayStartOptimal(summary, c))
+          continue;
         if (stats.frontier == summary.remainingRegions) {
           if (g + 1 < upperBound) {
             upperBound = g + 1;

@@ -36,6 +36,7 @@ void analyzeState(const RegionGraph& graph, const uint64_t* joined, StateAnalysi
   order.resize(regionCount);
   std::fill_n(analysis.colors.begin(), graph.colorCount, ColorStats{});
   analysis.distanceSum = 0;
+  analysis.opening = 0;
 
   const uint8_t* color = graph.color.data();
   const uint32_t* start = graph.neighborStart.data();
@@ -67,6 +68,8 @@ void analyzeState(const RegionGraph& graph, const uint64_t* joined, StateAnalysi
     if (d == 1) {
       ++stats.frontier;
       stats.keys ^= regionKey(r);
+    } else if (d == 2) {
+      analysis.opening |= v;
     }
     if constexpr (withSums) {
       const uint32_t size = graph.size[r];

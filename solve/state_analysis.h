@@ -46,6 +46,7 @@ struct ColorStats {
 struct StateSummary {
   std::array<ColorStats, maxColors> colors{};
   uint32_t remainingRegions = 0;
+  uint32_t opening = 0;  // colours whose move would bring new regions next to the joined set
   uint64_t distanceSum = 0;  // over tiles; filled only when asked for
 };
 
@@ -69,6 +70,13 @@ uint32_t childLowerBound(const StateSummary& state, uint32_t colorCount, uint32_
 // A colour whose remaining regions all lie on the frontier: playing it now is never worse than
 // any other move. The lowest such colour, or -1.
 int forcedColor(const StateSummary& state, uint32_t colorCount);
+
+// Whether `move` can start an optimal sequence, given no colour is forced. A move that opens
+// nothing new cannot: the same sequence without it joins its regions at the colour's next move
+// (and without a next move they are never joined), so it would be one move shorter.
+inline bool mayStartOptimal(const StateSummary& state, uint32_t move) {
+  return state.colors[move].frontier > 0 && ((state.opening >> move) & 1) != 0;
+}
 
 // Sets in `bits` the frontier regions of colour `move`.
 void joinFrontier(const RegionGraph& graph, const StateAnalysis& analysis, uint32_t move,
