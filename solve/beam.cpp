@@ -85,7 +85,7 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
       const std::vector<uint8_t> rest =
           areaMovesFrom(graph, std::vector<uint64_t>(states.begin(), states.begin() + words));
       solution.moves.insert(solution.moves.end(), rest.begin(), rest.end());
-      solution.interrupted = true;
+      solution.interrupted = stopRequested(limits);
       return solution;
     }
 

@@ -245,10 +245,12 @@ Solution solveExact(const RegionGraph& graph, const SolveLimits& limits) {
       Clock::now() + std::chrono::duration_cast<Clock::duration>(
                          std::chrono::duration<double>(limits.timeLimitSeconds));
   Solution solution = beamSearch(graph, beamWidthForUpperBound, limits, deadline);
-  if (solution.interrupted || solution.moves.size() == solution.bound) {
-    solution.proven = !solution.interrupted;
+  if (solution.moves.size() == solution.bound) {  // optimal, however the beam ended
+    solution.proven = true;
+    solution.interrupted = false;
     return solution;
   }
+  if (solution.interrupted || Clock::now() >= deadline) return solution;
   // States round up to one of these sizes. Past the last, neighbour rows grow too large to pay,
   // and no search of that many regions would finish: the beam's answer stands, not proven.
   const size_t words = wordsFor(graph.regionCount());

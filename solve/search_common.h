@@ -21,6 +21,7 @@ std::vector<uint64_t> startState(const RegionGraph& graph);
 // Area moves from the given joined set to completion; linear in the graph's size overall.
 std::vector<uint8_t> areaMovesFrom(const RegionGraph& graph, const std::vector<uint64_t>& joined);
 
-// The beam search behind solveBeam, which also gives up (completing by area) at `deadline`.
+// The beam search behind solveBeam, which also gives up at `deadline`: when stopped or out of
+// time it completes its best state by area (`interrupted` tells only the stop).
 Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits& limits,
                     Clock::time_point deadline);

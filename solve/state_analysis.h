@@ -46,7 +46,7 @@ struct ColorStats {
 struct StateSummary {
   std::array<ColorStats, maxColors> colors{};
   uint32_t remainingRegions = 0;
-  uint32_t opening = 0;  // colours whose move would bring new regions next to the joined set
+  uint32_t opening = 0;      // colours whose move would bring new regions next to the joined set
   uint64_t distanceSum = 0;  // over tiles; filled only when asked for
 };
 

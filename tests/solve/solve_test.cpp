@@ -67,6 +67,17 @@ size_t optimumByBreadthFirst(const Board& board) {
   }
 }
 
+// Moves played with the plain flood fill above: whether the last one, and only it, completes.
+bool completesExactly(const Board& board, const std::vector<uint8_t>& moves) {
+  std::string tiles(board.colors.begin(), board.colors.end());
+  const auto done = [&] { return tiles.find_first_not_of(tiles[0]) == tiles.npos; };
+  for (const uint8_t move : moves) {
+    if (done()) return false;
+    tiles = floodCorner(board.side, tiles, static_cast<char>(move));
+  }
+  return done();
+}
+
 using Solver = std::function<Solution(const RegionGraph&, const SolveLimits&)>;
 const std::vector<std::pair<const char*, Solver>> solvers{
     {"area", [](const RegionGraph& g, const SolveLimits& l) { return solveArea(g, l); }},
@@ -90,6 +101,7 @@ void checkAllSolvers(const Board& board, size_t optimum) {
     EXPECT_EQ(solution.bound, startBound);
     EXPECT_FALSE(solution.interrupted);
     if (std::string(name) == "exact") {
+      EXPECT_TRUE(completesExactly(board, solution.moves));
       EXPECT_TRUE(solution.proven);
       EXPECT_EQ(solution.moves.size(), optimum);
     }
@@ -160,9 +172,9 @@ TEST(SolveLimits, ExactStopsAtTimeAndMemoryLimits) {
   checkCutOff(board, timed);
   EXPECT_FALSE(timed.interrupted);
 
-  const Board wide = randomBoard(24, 6, 4);
+  const Board wide = randomBoard(20, 6, 4);
   SolveLimits littleMemory;
-  littleMemory.memoryLimitBytes = 24 << 20;
+  littleMemory.memoryLimitBytes = 8 << 20;
   const Solution small = solveExact(graphOf(wide), littleMemory);
   checkCutOff(wide, small);
   EXPECT_FALSE(small.interrupted);
