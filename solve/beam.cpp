@@ -3,6 +3,7 @@
 // child ends the search.
 #include <algorithm>
 #include <tuple>
+#include <unordered_set>
 
 #include "solve/search_common.h"
 #include "solve/solver.h"
@@ -52,6 +53,7 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
   std::vector<Candidate> candidates;
   std::vector<uint64_t> nextStates;
   std::vector<uint64_t> nextHashes;
+  std::unordered_set<uint64_t> kept;
 
   for (;;) {
     const uint32_t beamSize = static_cast<uint32_t>(hashes.size());
@@ -93,11 +95,11 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
     // Equal states are told apart by their 64-bit hash; a collision could only drop a candidate.
     nextHashes.clear();
     nextStates.clear();
+    kept.clear();
     std::vector<Step>& step = history.emplace_back();
     for (const Candidate& candidate : candidates) {
       if (nextHashes.size() == width) break;
-      if (std::find(nextHashes.begin(), nextHashes.end(), candidate.hash) != nextHashes.end())
-        continue;
+      if (!kept.insert(candidate.hash).second) continue;
       nextHashes.push_back(candidate.hash);
       const auto parent = states.begin() + candidate.parent * words;
       nextStates.insert(nextStates.end(), parent, parent + words);

@@ -13,7 +13,11 @@
 
 namespace {
 
-constexpr uint32_t beamWidthForUpperBound = 16;
+// A narrow beam's answer is usually optimal already. When the search runs long, wider beams
+// are worth their time: each move they save keeps a whole f layer out of memory.
+constexpr uint32_t firstBeamWidth = 16;
+constexpr uint64_t widerBeamAfter = 1 << 16;  // expansions; the width and this grow 16-fold
+constexpr uint32_t lastBeamWidth = 4096;
 constexpr uint32_t expansionsBetweenChecks = 256;
 constexpr uint32_t noNode = UINT32_MAX;
 
@@ -197,6 +201,9 @@ Solution search(const RegionGraph& graph, const SolveLimits& limits, Clock::time
     return searchEnded(startBound);
 
   uint32_t sinceCheck = 0;
+  uint64_t expanded = 0;
+  uint64_t nextBeamAt = widerBeamAfter;
+  uint32_t beamWidth = firstBeamWidth;
   for (uint32_t f = startBound; f < upperBound; ++f) {
     uint32_t g = 0;
     uint32_t node = 0;
@@ -208,6 +215,17 @@ Solution search(const RegionGraph& graph, const SolveLimits& limits, Clock::time
       if (++sinceCheck == expansionsBetweenChecks) {
         sinceCheck = 0;
         if (stopRequested(limits) || Clock::now() >= deadline) return searchEnded(f);
+      }
+      if (++expanded == nextBeamAt && beamWidth < lastBeamWidth) {
+        nextBeamAt *= 16;
+        beamWidth *= 16;
+        const Solution wider = beamSearch(graph, beamWidth, limits, deadline);
+        solution.expanded += wider.expanded;
+        if (wider.moves.size() < upperBound) {
+          upperBound = static_cast<uint32_t>(wider.moves.size());
+          solution.moves = wider.moves;
+        }
+        if (f >= upperBound) break;
       }
       const State& state = nodes.state(node);
       const StateSummary& summary = analysis.analyze(state);
@@ -244,7 +262,7 @@ Solution solveExact(const RegionGraph& graph, const SolveLimits& limits) {
   const Clock::time_point deadline =
       Clock::now() + std::chrono::duration_cast<Clock::duration>(
                          std::chrono::duration<double>(limits.timeLimitSeconds));
-  Solution solution = beamSearch(graph, beamWidthForUpperBound, limits, deadline);
+  Solution solution = beamSearch(graph, firstBeamWidth, limits, deadline);
   if (solution.moves.size() == solution.bound) {  // optimal, however the beam ended
     solution.proven = true;
     solution.interrupted = false;
