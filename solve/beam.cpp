@@ -70,7 +70,8 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
       const int forced = forcedColor(analysis, colorCount);
       for (uint32_t c = 0; c < colorCount; ++c) {
         const ColorStats& stats = analysis.colors[c];
-        if (stats.frontier == 0 || (forced >= 0 && c != static_cast<uint32_t>(forced))) continue;
+        if (forced >= 0 ? c != static_cast<uint32_t>(forced) : !mayStartOptimal(analysis, c))
+          continue;
         if (stats.frontier == analysis.remainingRegions) {
           solution.moves = movesTo(history, i);
           solution.moves.push_back(static_cast<uint8_t>(c));

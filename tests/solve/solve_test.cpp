@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <unordered_set>
 
 #include "solve/solver.h"
@@ -121,6 +122,19 @@ TEST(SolveExact, MatchesBreadthFirstSearchOnSmallBoards) {
   }
 }
 
+TEST(SolveExact, MatchesBreadthFirstSearchWithManyColours) {
+  std::mt19937 pick(11);
+  const uint32_t boards = 40 / sampleDivisor;
+  for (uint32_t k = 1; k <= boards; ++k) {
+    const uint32_t side = 3 + k % 2;  // the search over colourings grows fast with 4 x 4
+    const uint32_t colorCount = side == 3 ? 8 + pick() % 25 : 8 + pick() % 5;
+    const Board board = randomBoard(side, colorCount, 500 + k);
+    SCOPED_TRACE(std::to_string(side) + "/" + std::to_string(colorCount) + " seed " +
+                 std::to_string(500 + k));
+    checkAllSolvers(board, optimumByBreadthFirst(board));
+  }
+}
+
 TEST(SolveAll, AgreeWithExactOnLargerBoards) {
   const uint32_t boards = 24 / sampleDivisor;
   for (uint32_t k = 1; k <= boards; ++k) {
@@ -197,6 +211,23 @@ TEST(SolveLimits, StopFlagEndsEverySolverWithACompleteAnswer) {
   }
 }
 
+// Solvers keep no shared state: the same graph solved on several threads at once gives each
+// thread the answer a lone call gives.
+TEST(SolveAll, ConcurrentCallsOnOneGraphAgree) {
+  const RegionGraph graph = graphOf(randomBoard(14, 6, 42));
+  std::vector<Solution> alone;
+  for (const auto& entry : solvers) alone.push_back(entry.second(graph, {}));
+  std::vector<std::vector<Solution>> together(4);
+  std::vector<std::thread> threads;
+  for (auto& results : together)
+    threads.emplace_back([&] {
+      for (const auto& entry : solvers) results.push_back(entry.second(graph, {}));
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (const auto& results : together)
+    for (size_t i = 0; i < solvers.size(); ++i) EXPECT_EQ(results[i].moves, alone[i].moves);
+}
+
 TEST(RegionGraph, RegionsSizesAndAdjacency) {
   // 0 0 1
   // 2 0 1
@@ -229,6 +260,16 @@ TEST(RegionGraph, LargestBoardIsSolvedByTheFastSolvers) {
   EXPECT_GT(graph.regionCount(), 50000u);
   const Solution area = solveArea(graph);
   EXPECT_EQ(replayMoves(board.side, board.colors, area.moves), area.moves.size());
+}
+
+// Too many regions for the exact search to try: the beam's answer, the start bound, unproven.
+TEST(RegionGraph, ExactFallsBackOnLargeGraphs) {
+  const Board board = randomBoard(64, 32, 12);
+  const RegionGraph graph = graphOf(board);
+  const Solution exact = solveExact(graph, {});
+  EXPECT_FALSE(exact.proven);
+  EXPECT_EQ(exact.bound, startLowerBound(graph));
+  EXPECT_EQ(replayMoves(board.side, board.colors, exact.moves), exact.moves.size());
 }
 
 }  // namespace
