@@ -48,7 +48,10 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
   const size_t words = wordsFor(graph.regionCount());
   std::vector<uint64_t> states = startState(graph);
   std::vector<uint64_t> hashes{regionKey(startRegion)};
-  std::vector<StateAnalysis> analyses(1);
+  StateAnalysis analysis;
+  // The frontier of each kept state, one after another: all that making its children needs.
+  std::vector<uint32_t> frontiers;
+  std::vector<uint32_t> frontierStart;
   std::vector<std::vector<Step>> history;
   std::vector<Candidate> candidates;
   std::vector<uint64_t> nextStates;
@@ -57,11 +60,14 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
 
   for (;;) {
     const uint32_t beamSize = static_cast<uint32_t>(hashes.size());
-    if (analyses.size() < beamSize) analyses.resize(beamSize);
     candidates.clear();
+    frontiers.clear();
+    frontierStart.assign(1, 0);
     for (uint32_t i = 0; i < beamSize; ++i) {
-      StateAnalysis& analysis = analyses[i];
       analyze(graph, states.data() + i * words, true, analysis);
+      frontiers.insert(frontiers.end(), analysis.order.begin(),
+                       analysis.order.begin() + analysis.frontierEnd);
+      frontierStart.push_back(static_cast<uint32_t>(frontiers.size()));
       ++solution.expanded;
       if (history.empty()) {
         solution.bound = lowerBound(analysis, colorCount);
@@ -104,8 +110,10 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
       nextHashes.push_back(candidate.hash);
       const auto parent = states.begin() + candidate.parent * words;
       nextStates.insert(nextStates.end(), parent, parent + words);
-      joinFrontier(graph, analyses[candidate.parent], candidate.move,
-                   nextStates.data() + nextStates.size() - words);
+      uint64_t* child = nextStates.data() + nextStates.size() - words;
+      for (uint32_t i = frontierStart[candidate.parent]; i < frontierStart[candidate.parent + 1];
+           ++i)
+        if (graph.color[frontiers[i]] == candidate.move) setBit(child, frontiers[i]);
       step.push_back({candidate.parent, candidate.move});
     }
     states.swap(nextStates);
