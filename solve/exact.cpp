@@ -259,9 +259,7 @@ Solution search(const RegionGraph& graph, const SolveLimits& limits, Clock::time
 }  // namespace
 
 Solution solveExact(const RegionGraph& graph, const SolveLimits& limits) {
-  const Clock::time_point deadline =
-      Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                         std::chrono::duration<double>(limits.timeLimitSeconds));
+  const Clock::time_point deadline = deadlineAfter(limits.timeLimitSeconds);
   Solution solution = beamSearch(graph, firstBeamWidth, limits, deadline);
   if (solution.moves.size() == solution.bound) {  // optimal, however the beam ended
     solution.proven = true;

@@ -2,6 +2,7 @@
 // search must end early.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <vector>
@@ -13,6 +14,13 @@ using Clock = std::chrono::steady_clock;
 
 inline bool stopRequested(const SolveLimits& limits) {
   return limits.stop != nullptr && limits.stop->load(std::memory_order_relaxed);
+}
+
+// Now plus `seconds`; limits past any real run (or not a number) mean no deadline.
+inline Clock::time_point deadlineAfter(double seconds) {
+  if (!(seconds < 1e9)) return Clock::time_point::max();
+  return Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                            std::chrono::duration<double>(std::max(seconds, 0.0)));
 }
 
 // The joined set of the start state: the start region alone.

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <random>
 #include <string>
 #include <thread>
@@ -185,6 +186,13 @@ TEST(SolveLimits, ExactStopsAtTimeAndMemoryLimits) {
   const Solution timed = solveExact(graphOf(board), shortTime);
   checkCutOff(board, timed);
   EXPECT_FALSE(timed.interrupted);
+
+  SolveLimits noTime;
+  noTime.timeLimitSeconds = 0;
+  checkCutOff(board, solveExact(graphOf(board), noTime));
+  SolveLimits endless;  // no deadline at all: the small board is proven
+  endless.timeLimitSeconds = std::numeric_limits<double>::infinity();
+  EXPECT_TRUE(solveExact(graphOf(randomBoard(8, 4, 9)), endless).proven);
 
   const Board wide = randomBoard(20, 6, 4);
   SolveLimits littleMemory;
