@@ -74,6 +74,7 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
         if (analysis.remainingRegions == 0) return solution;
       }
       const int forced = forcedColor(analysis, colorCount);
+      const ChildBounds childBound(analysis, colorCount);
       for (uint32_t c = 0; c < colorCount; ++c) {
         const ColorStats& stats = analysis.colors[c];
         if (forced >= 0 ? c != static_cast<uint32_t>(forced) : !mayStartOptimal(analysis, c))
@@ -83,9 +84,8 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
           solution.moves.push_back(static_cast<uint8_t>(c));
           return solution;
         }
-        candidates.push_back({childLowerBound(analysis, colorCount, c),
-                              analysis.distanceSum - stats.gain, hashes[i] ^ stats.keys, i,
-                              static_cast<uint8_t>(c)});
+        candidates.push_back({childBound(c), analysis.distanceSum - stats.gain,
+                              hashes[i] ^ stats.keys, i, static_cast<uint8_t>(c)});
       }
     }
     if (stopRequested(limits) || Clock::now() >= deadline) {

@@ -51,7 +51,6 @@ class BitAnalysis {
         reaches_((graph.regionCount() + 2) * graph.colorCount),
         liveAt_(graph.regionCount() + 2) {
     for (uint32_t r = 0; r < graph.regionCount(); ++r) {
-      neighborRows_[r] = {};
       for (const uint32_t n : graph.neighborsOf(r)) setBit(neighborRows_[r].data(), n);
       setBit(colorRows_[graph.color[r]].data(), r);
     }

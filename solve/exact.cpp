@@ -230,6 +230,7 @@ Solution search(const RegionGraph& graph, const SolveLimits& limits, Clock::time
       const State& state = nodes.state(node);
       const StateSummary& summary = analysis.analyze(state);
       const int forced = forcedColor(summary, colorCount);
+      const ChildBounds childBound(summary, colorCount);
       for (uint32_t c = 0; c < colorCount; ++c) {
         const ColorStats& stats = summary.colors[c];
         if (forced >= 0 ? c != static_cast<uint32_t>(forced) : !mayStartOptimal(summary, c))
@@ -242,7 +243,7 @@ Solution search(const RegionGraph& graph, const SolveLimits& limits, Clock::time
           }
           continue;
         }
-        const uint32_t childF = g + 1 + childLowerBound(summary, colorCount, c);
+        const uint32_t childF = g + 1 + childBound(c);
         assert(childF >= f && "the bound is consistent");
         if (childF >= upperBound) continue;
         if (!reach(analysis.child(state, c), info.hash ^ static_cast<uint32_t>(stats.keys), node, c,

@@ -1,6 +1,7 @@
 #include "solve/state_analysis.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 
@@ -109,17 +110,46 @@ uint32_t lowerBound(const StateSummary& analysis, uint32_t colorCount) {
   return boundOfFarthest(farthest, count);
 }
 
-// A colour that keeps regions past the frontier has its farthest ones there, so the child's
-// farthest region of the moved colour is the parent's.
-uint32_t childLowerBound(const StateSummary& analysis, uint32_t colorCount, uint32_t move) {
-  uint32_t farthest[maxColors];
+// Bound of a child: the largest t - 1 + (number of colours whose farthest distance is at least
+// t) over its colours' distances t. Within a group of distance v, the colours whose shared set
+// holds `move` drop to v - 1 (the moved colour's own frontier regions drop to 0 and leave).
+// Trying t = v and t = v - 1 for every group covers every distance a child can have; a t that
+// is no child's distance never beats the next distance above it.
+ChildBounds::ChildBounds(const StateSummary& state, uint32_t colorCount) {
+  uint32_t order[maxColors];
   uint32_t count = 0;
-  for (uint32_t k = 0; k < colorCount; ++k) {
-    const ColorStats& stats = analysis.colors[k];
-    const uint32_t left = k == move ? stats.remaining - stats.frontier : stats.remaining;
-    if (left > 0) farthest[count++] = stats.farthest - ((stats.farthestVia >> move) & 1);
+  for (uint32_t k = 0; k < colorCount; ++k)
+    if (state.colors[k].remaining > 0) order[count++] = k;
+  std::sort(order, order + count, [&](uint32_t a, uint32_t b) {
+    return state.colors[a].farthest > state.colors[b].farthest;
+  });
+  for (uint32_t i = 0; i < count; ++i) {
+    const ColorStats& stats = state.colors[order[i]];
+    if (groupCount_ == 0 || groups_[groupCount_ - 1].farthest != stats.farthest)
+      groups_[groupCount_++] = {stats.farthest, 0, {}};
+    Group& group = groups_[groupCount_ - 1];
+    ++group.size;
+    for (uint32_t via = stats.farthestVia; via != 0; via &= via - 1)
+      ++group.dropping[std::countr_zero(via)];
   }
-  return boundOfFarthest(farthest, count);
+}
+
+uint32_t ChildBounds::operator()(uint32_t move) const {
+  uint32_t bound = 0;
+  uint32_t above = 0;  // colours whose child distance exceeds the group's v - 1
+  for (uint32_t g = 0; g < groupCount_; ++g) {
+    const Group& group = groups_[g];
+    const uint32_t v = group.farthest;
+    const uint32_t staying = group.size - group.dropping[move];
+    if (above + staying > 0) bound = std::max(bound, v - 1 + above + staying);
+    if (v >= 2) {
+      const bool nextIsBelow = g + 1 < groupCount_ && groups_[g + 1].farthest == v - 1;
+      const uint32_t below = nextIsBelow ? groups_[g + 1].size - groups_[g + 1].dropping[move] : 0;
+      bound = std::max(bound, v - 2 + above + group.size + below);
+    }
+    above += group.size;
+  }
+  return bound;
 }
 
 int forcedColor(const StateSummary& analysis, uint32_t colorCount) {

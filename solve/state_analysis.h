@@ -65,7 +65,25 @@ void analyze(const RegionGraph& graph, const uint64_t* joined, bool withSums,
 // Farthest remaining region of each colour at m1 >= m2 >= ...: at least max(m_k + k - 1) moves,
 // since each colour's last region needs its own move, no earlier than its distance.
 uint32_t lowerBound(const StateSummary& state, uint32_t colorCount);
-uint32_t childLowerBound(const StateSummary& state, uint32_t colorCount, uint32_t move);
+
+// The same bound for each child of a state, read off the state's summary: a move of colour c
+// takes one step off every region whose `via` holds c, so colour k's farthest distance drops
+// by one when c is shared by all its farthest regions. The colours are grouped by farthest
+// distance once; each child then takes one pass over the groups.
+class ChildBounds {
+ public:
+  ChildBounds(const StateSummary& state, uint32_t colorCount);
+  uint32_t operator()(uint32_t move) const;
+
+ private:
+  struct Group {
+    uint32_t farthest;
+    uint32_t size;
+    std::array<uint8_t, maxColors> dropping;  // per move, the colours it takes a step off
+  };
+  std::array<Group, maxColors> groups_;
+  uint32_t groupCount_ = 0;
+};
 
 // A colour whose remaining regions all lie on the frontier: playing it now is never worse than
 // any other move. The lowest such colour, or -1.
