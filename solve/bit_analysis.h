@@ -51,6 +51,7 @@ class BitAnalysis {
         reaches_((graph.regionCount() + 2) * graph.colorCount),
         liveAt_(graph.regionCount() + 2) {
     for (uint32_t r = 0; r < graph.regionCount(); ++r) {
+      keys_.push_back(regionKey(r));
       for (const uint32_t n : graph.neighborsOf(r)) setBit(neighborRows_[r].data(), n);
       setBit(colorRows_[graph.color[r]].data(), r);
     }
@@ -79,7 +80,7 @@ class BitAnalysis {
     forEachBit(state.frontier, [&](uint32_t r) {
       ColorStats& stats = summary_.colors[color_[r]];
       ++stats.frontier;
-      stats.keys ^= regionKey(r);
+      stats.keys ^= keys_[r];
     });
 
     uint32_t remaining = 0;
@@ -155,6 +156,7 @@ class BitAnalysis {
   uint32_t colorCount_;
   std::vector<Bits<Words>> neighborRows_;  // per region
   std::vector<Bits<Words>> colorRows_;     // per colour
+  std::vector<uint64_t> keys_;             // per region
   std::vector<Bits<Words>> levels_;        // level i: regions at distance i (level 0 unused)
   std::vector<Bits<Words>> reaches_;       // level i, colour c: its regions whose `via` holds c
   std::vector<uint32_t> liveAt_;           // per level, the colours whose reach is not empty

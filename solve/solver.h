@@ -32,7 +32,8 @@ Solution solveArea(const RegionGraph& graph, const SolveLimits& limits = {});
 // Each move a colour whose remaining regions all touch the joined set if there is one, else the
 // colour leaving the smallest sum over tiles of their region-step distance to the joined set.
 Solution solveDistance(const RegionGraph& graph, const SolveLimits& limits = {});
-// Keeps the `width` best distinct states after each move, by lower bound, then distance sum.
+// Keeps the `width` (at least 1) best distinct states after each move, by lower bound, then
+// distance sum.
 Solution solveBeam(const RegionGraph& graph, uint32_t width, const SolveLimits& limits = {});
 // Best-first search for a proven optimum within the limits; past them, a beam's answer and the
 // lower bound the search reached, not proven.
