@@ -49,8 +49,10 @@ class NodeStore {
 
   State& state(uint32_t node) { return statePages_[node >> pageShift][node & (pageNodes - 1)]; }
   NodeInfo& info(uint32_t node) { return infoPages_[node >> pageShift][node & (pageNodes - 1)]; }
-  // The index of a new node, or noNode when the budget has no room for its page.
+  // The index of a new node, or noNode when the budget has no room for its page (or indices
+  // run out, which only a budget of hundreds of gigabytes would allow).
   uint32_t add(MemoryBudget& budget) {
+    if (size_ == noNode - 1) return noNode;
     if ((size_ & (pageNodes - 1)) == 0) {
       if (!budget.take(pageNodes * (sizeof(State) + sizeof(NodeInfo)))) return noNode;
       statePages_.push_back(std::make_unique_for_overwrite<State[]>(pageNodes));
