@@ -4,6 +4,7 @@
 // a region instead of a pass over every edge.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -65,26 +66,25 @@ class BitAnalysis {
   }
 
   const StateSummary& analyze(const State& state) {
+    analyzeLevels(state);
+    passVia(state);
+    return summary_;
+  }
+
+  // The breadth-first levels alone: everything of the summary but `farthestVia` and `opening`.
+  const StateSummary& analyzeLevels(const State& state) {
     Bits<Words> visited;
     for (size_t w = 0; w < Words; ++w) visited[w] = state.joined[w] | state.frontier[w];
     levels_[1] = state.frontier;
-    // Colours whose reach is not empty at the level in hand; an empty reach is never read.
-    uint32_t live = 0;
-    for (uint32_t c = 0; c < colorCount_; ++c) {
-      summary_.colors[c] = ColorStats{};
-      Bits<Words>& reach = reachAt(1, c);
-      for (size_t w = 0; w < Words; ++w) reach[w] = state.frontier[w] & colorRows_[c][w];
-      if (!isEmpty(reach)) live |= uint32_t{1} << c;
-    }
-    liveAt_[1] = live;
+    std::fill_n(summary_.colors.begin(), colorCount_, ColorStats{});
     forEachBit(state.frontier, [&](uint32_t r) {
       ColorStats& stats = summary_.colors[color_[r]];
       ++stats.frontier;
       stats.keys ^= keys_[r];
     });
-
     uint32_t remaining = 0;
-    for (uint32_t depth = 1; !isEmpty(levels_[depth]); ++depth) {
+    uint32_t depth = 1;
+    for (; !isEmpty(levels_[depth]); ++depth) {
       Bits<Words> next{};
       forEachBit(levels_[depth], [&](uint32_t r) {
         ColorStats& stats = summary_.colors[color_[r]];
@@ -98,6 +98,107 @@ class BitAnalysis {
         visited[w] |= next[w];
       }
       levels_[depth + 1] = next;
+    }
+    depth_ = depth;
+    summary_.remainingRegions = remaining;
+    summary_.opening = 0;
+    return summary_;
+  }
+
+  // For a state none of whose colours is forced, whose children count only if their bound is
+  // one below the state's `bound`: the colours of those children. A child's bound drops exactly
+  // when, at every distance t where t - 1 + (colours reaching t or beyond) equals the bound, the
+  // move takes a step off all the farthest regions of some colour of distance t. The `via` sets
+  // of just those regions come from walking back up the levels from them.
+  uint32_t movesLoweringBound(uint32_t bound) {
+    uint32_t order[maxColors];
+    uint32_t count = 0;
+    for (uint32_t k = 0; k < colorCount_; ++k)
+      if (summary_.colors[k].remaining > 0) order[count++] = k;
+    std::sort(order, order + count, [&](uint32_t a, uint32_t b) {
+      return summary_.colors[a].farthest > summary_.colors[b].farthest;
+    });
+    // The distances that hold the bound, nearest first: their walks back are the shortest.
+    uint32_t holding[maxColors][2];  // distance, end of its colours in `order`
+    uint32_t holdingCount = 0;
+    for (uint32_t i = 0; i < count;) {
+      const uint32_t t = summary_.colors[order[i]].farthest;
+      uint32_t end = i;
+      while (end < count && summary_.colors[order[end]].farthest == t) ++end;
+      if (t - 1 + end == bound) {
+        holding[holdingCount][0] = i;
+        holding[holdingCount++][1] = end;
+      }
+      i = end;
+    }
+    uint32_t candidates = 0;
+    for (uint32_t k = 0; k < colorCount_; ++k)
+      if (summary_.colors[k].frontier > 0) candidates |= uint32_t{1} << k;
+    for (uint32_t h = holdingCount; h-- > 0 && candidates != 0;) {
+      uint32_t lowering = 0;
+      for (uint32_t j = holding[h][0]; j < holding[h][1]; ++j) {
+        const uint32_t k = order[j];
+        lowering |= sharedVia(k, summary_.colors[k].farthest, candidates & ~lowering);
+      }
+      candidates &= lowering;
+    }
+    return candidates;
+  }
+
+  // The child by `move` of the state last analysed: the frontier regions of that colour join,
+  // and the regions two steps away that they touch become frontier.
+  State child(const State& state, uint32_t move) const {
+    Bits<Words> joining;
+    for (size_t w = 0; w < Words; ++w) joining[w] = state.frontier[w] & colorRows_[move][w];
+    Bits<Words> touched{};
+    forEachBit(joining, [&](uint32_t r) {
+      for (size_t w = 0; w < Words; ++w) touched[w] |= neighborRows_[r][w];
+    });
+    State next;
+    for (size_t w = 0; w < Words; ++w) {
+      next.joined[w] = state.joined[w] | joining[w];
+      next.frontier[w] = (state.frontier[w] & ~joining[w]) | (touched[w] & levels_[2][w]);
+    }
+    return next;
+  }
+
+ private:
+  // The colours among `candidates` on every shortest path's frontier region to all the
+  // colour-k regions at distance t: each region's ancestors are walked back to level 1.
+  uint32_t sharedVia(uint32_t k, uint32_t t, uint32_t candidates) const {
+    Bits<Words> targets;
+    for (size_t w = 0; w < Words; ++w) targets[w] = levels_[t][w] & colorRows_[k][w];
+    uint32_t shared = candidates;
+    if (shared == 0) return 0;
+    forEachBit(targets, [&](uint32_t target) {
+      if (shared == 0) return;
+      Bits<Words> ancestors{};
+      setBit(ancestors.data(), target);
+      for (uint32_t level = t; level > 1; --level) {
+        Bits<Words> before{};
+        forEachBit(ancestors, [&](uint32_t r) {
+          for (size_t w = 0; w < Words; ++w) before[w] |= neighborRows_[r][w];
+        });
+        for (size_t w = 0; w < Words; ++w) ancestors[w] = before[w] & levels_[level - 1][w];
+      }
+      uint32_t via = 0;
+      forEachBit(ancestors, [&](uint32_t r) { via |= uint32_t{1} << color_[r]; });
+      shared &= via;
+    });
+    return shared;
+  }
+
+  // Reaches level by level for the levels analyzeLevels found, then each colour's shared set.
+  void passVia(const State& state) {
+    uint32_t live = 0;
+    for (uint32_t c = 0; c < colorCount_; ++c) {
+      Bits<Words>& reach = reachAt(1, c);
+      for (size_t w = 0; w < Words; ++w) reach[w] = state.frontier[w] & colorRows_[c][w];
+      if (!isEmpty(reach)) live |= uint32_t{1} << c;
+    }
+    liveAt_[1] = live;
+    for (uint32_t depth = 1; depth < depth_; ++depth) {
+      const Bits<Words>& next = levels_[depth + 1];
       uint32_t nextLive = 0;
       for (uint32_t colors = live; colors != 0; colors &= colors - 1) {
         const uint32_t c = static_cast<uint32_t>(std::countr_zero(colors));
@@ -112,9 +213,7 @@ class BitAnalysis {
       live = nextLive;
       liveAt_[depth + 1] = live;
     }
-    summary_.remainingRegions = remaining;
     summary_.opening = liveAt_[2];
-
     // c is shared by every farthest region of colour k when they all lie in c's reach.
     for (uint32_t k = 0; k < colorCount_; ++k) {
       ColorStats& stats = summary_.colors[k];
@@ -130,23 +229,8 @@ class BitAnalysis {
         if (outside == 0) stats.farthestVia |= uint32_t{1} << c;
       }
     }
-    return summary_;
   }
 
-  // The child of the last analysed state by `move`: its frontier regions of that colour join,
-  // and the regions two steps away that they touch become frontier.
-  State child(const State& state, uint32_t move) const {
-    State next;
-    const bool reaches = (liveAt_[2] >> move) & 1;
-    for (size_t w = 0; w < Words; ++w) {
-      const uint64_t joining = state.frontier[w] & colorRows_[move][w];
-      next.joined[w] = state.joined[w] | joining;
-      next.frontier[w] = (state.frontier[w] & ~joining) | (reaches ? reachAt(2, move)[w] : 0);
-    }
-    return next;
-  }
-
- private:
   Bits<Words>& reachAt(uint32_t level, uint32_t c) { return reaches_[level * colorCount_ + c]; }
   const Bits<Words>& reachAt(uint32_t level, uint32_t c) const {
     return reaches_[level * colorCount_ + c];
@@ -160,5 +244,6 @@ class BitAnalysis {
   std::vector<Bits<Words>> levels_;        // level i: regions at distance i (level 0 unused)
   std::vector<Bits<Words>> reaches_;       // level i, colour c: its regions whose `via` holds c
   std::vector<uint32_t> liveAt_;           // per level, the colours whose reach is not empty
+  uint32_t depth_ = 0;                     // the first empty level
   StateSummary summary_;
 };

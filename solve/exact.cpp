@@ -230,6 +230,20 @@ Solution search(const RegionGraph& graph, const SolveLimits& limits, Clock::time
         if (f >= upperBound) break;
       }
       const State& state = nodes.state(node);
+      if (f + 1 == upperBound) {
+        // In the last layer below the best answer, only children whose bound drops are kept;
+        // finding them needs the `via` sets of a few regions, not of all.
+        const StateSummary& levels = analysis.analyzeLevels(state);
+        if (forcedColor(levels, colorCount) < 0) {
+          const uint32_t moves = analysis.movesLoweringBound(f - g);
+          for (uint32_t m = moves; m != 0; m &= m - 1) {
+            const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
+            const uint32_t hash = info.hash ^ static_cast<uint32_t>(levels.colors[c].keys);
+            if (!reach(analysis.child(state, c), hash, node, c, g + 1, f)) return searchEnded(f);
+          }
+          continue;
+        }
+      }
       const StateSummary& summary = analysis.analyze(state);
       const int forced = forcedColor(summary, colorCount);
       const ChildBounds childBound(summary, colorCount);

@@ -28,7 +28,8 @@ void expectSameSummary(const StateSummary& a, const StateSummary& b, uint32_t co
 }
 
 // Random games: at every state, each child's bound and frontier as derived from the parent
-// equal those of the child analysed afresh, and both analyses agree.
+// equal those of the child analysed afresh, both analyses agree, and the moves found to lower
+// the bound from the levels alone are those whose child bound is lower.
 TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
   std::mt19937 pick(3);
   const uint32_t games = 60 / sampleDivisor;
@@ -48,6 +49,14 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
       expectSameSummary(plain, summary, colorCount);
       if (plain.remainingRegions == 0) break;
       const ChildBounds childBound(plain, colorCount);
+      if (forcedColor(plain, colorCount) < 0) {
+        const uint32_t bound = lowerBound(plain, colorCount);
+        uint32_t lowering = 0;
+        for (uint32_t c = 0; c < colorCount; ++c)
+          if (plain.colors[c].frontier > 0 && childBound(c) + 1 == bound) lowering |= 1u << c;
+        bits.analyzeLevels(state);
+        EXPECT_EQ(bits.movesLoweringBound(bound), lowering);
+      }
       std::vector<uint32_t> moves;
       for (uint32_t c = 0; c < colorCount; ++c) {
         if (plain.colors[c].frontier == 0) continue;
