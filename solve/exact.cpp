@@ -291,6 +291,7 @@ Solution solveExact(const RegionGraph& graph, const SolveLimits& limits) {
   if (words <= 2) return search<2>(graph, limits, deadline, std::move(solution));
   if (words <= 3) return search<3>(graph, limits, deadline, std::move(solution));
   if (words <= 4) return search<4>(graph, limits, deadline, std::move(solution));
+  if (words <= 5) return search<5>(graph, limits, deadline, std::move(solution));
   if (words <= 6) return search<6>(graph, limits, deadline, std::move(solution));
   if (words <= 8) return search<8>(graph, limits, deadline, std::move(solution));
   if (words <= 12) return search<12>(graph, limits, deadline, std::move(solution));
