@@ -1,7 +1,8 @@
 // The analysis the exact search needs, on fixed-size bitsets: breadth-first levels as sets, and
 // for each colour c the set of regions whose `via` holds c, level by level, each grown a
 // neighbour row at a time. On the graphs exact search can finish, that is a few word operations
-// a region instead of a pass over every edge.
+// a region instead of a pass over every edge. Where only the moves that lower the bound matter,
+// the levels and a walk back from the few regions holding the bound are enough.
 #pragma once
 
 #include <algorithm>
@@ -118,8 +119,9 @@ class BitAnalysis {
     std::sort(order, order + count, [&](uint32_t a, uint32_t b) {
       return summary_.colors[a].farthest > summary_.colors[b].farthest;
     });
-    // The distances that hold the bound, nearest first: their walks back are the shortest.
-    uint32_t holding[maxColors][2];  // distance, end of its colours in `order`
+    // The distances that hold the bound, found farthest first and tried nearest first, as
+    // their walks back are the shortest.
+    uint32_t holding[maxColors][2];  // begin and end of its colours in `order`
     uint32_t holdingCount = 0;
     for (uint32_t i = 0; i < count;) {
       const uint32_t t = summary_.colors[order[i]].farthest;
@@ -163,8 +165,8 @@ class BitAnalysis {
   }
 
  private:
-  // The colours among `candidates` on every shortest path's frontier region to all the
-  // colour-k regions at distance t: each region's ancestors are walked back to level 1.
+  // Of `candidates`, the colours in the `via` set of every colour-k region at distance t, found
+  // by walking each region's shortest-path ancestors back to the frontier.
   uint32_t sharedVia(uint32_t k, uint32_t t, uint32_t candidates) const {
     Bits<Words> targets;
     for (size_t w = 0; w < Words; ++w) targets[w] = levels_[t][w] & colorRows_[k][w];
