@@ -1,0 +1,251 @@
+// The analysis the exact search needs, on fixed-size bitsets: breadth-first levels as sets, and
+// for each colour c the set of regions whose `via` holds c, level by level, each grown a
+// neighbour row at a time. On the graphs exact search can finish, that is a few word operations
+// a region instead of a pass over every edge. Where only the moves that lower the bound matter,
+// the levels and a walk back from the few regions holding the bound are enough.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+#include "solve/region_graph.h"
+#include "solve/state_analysis.h"
+
+template <size_t Words>
+using Bits = std::array<uint64_t, Words>;
+
+// A search state: the joined set and its frontier, which the set determines but which spares
+// each analysis a pass over the joined regions.
+template <size_t Words>
+struct BitState {
+  Bits<Words> joined;
+  Bits<Words> frontier;
+};
+
+template <size_t Words, class Visit>
+void forEachBit(const Bits<Words>& bits, Visit visit) {
+  for (size_t w = 0; w < Words; ++w)
+    for (uint64_t word = bits[w]; word != 0; word &= word - 1)
+      visit(static_cast<uint32_t>(w * 64 + std::countr_zero(word)));
+}
+
+template <size_t Words>
+bool isEmpty(const Bits<Words>& bits) {
+  uint64_t any = 0;
+  for (size_t w = 0; w < Words; ++w) any |= bits[w];
+  return any == 0;
+}
+
+template <size_t Words>
+class BitAnalysis {
+ public:
+  using State = BitState<Words>;
+
+  explicit BitAnalysis(const RegionGraph& graph)
+      : color_(graph.color.data()),
+        colorCount_(graph.colorCount),
+        neighborRows_(graph.regionCount()),
+        colorRows_(graph.colorCount),
+        levels_(graph.regionCount() + 2),
+        reaches_((graph.regionCount() + 2) * graph.colorCount),
+        liveAt_(graph.regionCount() + 2) {
+    for (uint32_t r = 0; r < graph.regionCount(); ++r) {
+      keys_.push_back(regionKey(r));
+      for (const uint32_t n : graph.neighborsOf(r)) setBit(neighborRows_[r].data(), n);
+      setBit(colorRows_[graph.color[r]].data(), r);
+    }
+  }
+
+  State startState(uint32_t start) const {
+    State state{};
+    setBit(state.joined.data(), start);
+    state.frontier = neighborRows_[start];
+    return state;
+  }
+
+  const StateSummary& analyze(const State& state) {
+    analyzeLevels(state);
+    passVia(state);
+    return summary_;
+  }
+
+  // The breadth-first levels alone: everything of the summary but `farthestVia` and `opening`.
+  const StateSummary& analyzeLevels(const State& state) {
+    Bits<Words> visited;
+    for (size_t w = 0; w < Words; ++w) visited[w] = state.joined[w] | state.frontier[w];
+    levels_[1] = state.frontier;
+    std::fill_n(summary_.colors.begin(), colorCount_, ColorStats{});
+    forEachBit(state.frontier, [&](uint32_t r) {
+      ColorStats& stats = summary_.colors[color_[r]];
+      ++stats.frontier;
+      stats.keys ^= keys_[r];
+    });
+    uint32_t remaining = 0;
+    uint32_t depth = 1;
+    for (; !isEmpty(levels_[depth]); ++depth) {
+      Bits<Words> next{};
+      forEachBit(levels_[depth], [&](uint32_t r) {
+        ColorStats& stats = summary_.colors[color_[r]];
+        ++stats.remaining;
+        stats.farthest = depth;
+        ++remaining;
+        for (size_t w = 0; w < Words; ++w) next[w] |= neighborRows_[r][w];
+      });
+      for (size_t w = 0; w < Words; ++w) {
+        next[w] &= ~visited[w];
+        visited[w] |= next[w];
+      }
+      levels_[depth + 1] = next;
+    }
+    depth_ = depth;
+    summary_.remainingRegions = remaining;
+    summary_.opening = 0;
+    return summary_;
+  }
+
+  // For a state none of whose colours is forced, whose children count only if their bound is
+  // one below the state's `bound`: the colours of those children. A child's bound drops exactly
+  // when, at every distance t where t - 1 + (colours reaching t or beyond) equals the bound, the
+  // move takes a step off all the farthest regions of some colour of distance t. The `via` sets
+  // of just those regions come from walking back up the levels from them.
+  uint32_t movesLoweringBound(uint32_t bound) {
+    uint32_t order[maxColors];
+    uint32_t count = 0;
+    for (uint32_t k = 0; k < colorCount_; ++k)
+      if (summary_.colors[k].remaining > 0) order[count++] = k;
+    std::sort(order, order + count, [&](uint32_t a, uint32_t b) {
+      return summary_.colors[a].farthest > summary_.colors[b].farthest;
+    });
+    // The distances that hold the bound, found farthest first and tried nearest first, as
+    // their walks back are the shortest.
+    uint32_t holding[maxColors][2];  // begin and end of its colours in `order`
+    uint32_t holdingCount = 0;
+    for (uint32_t i = 0; i < count;) {
+      const uint32_t t = summary_.colors[order[i]].farthest;
+      uint32_t end = i;
+      while (end < count && summary_.colors[order[end]].farthest == t) ++end;
+      if (t - 1 + end == bound) {
+        holding[holdingCount][0] = i;
+        holding[holdingCount++][1] = end;
+      }
+      i = end;
+    }
+    uint32_t candidates = 0;
+    for (uint32_t k = 0; k < colorCount_; ++k)
+      if (summary_.colors[k].frontier > 0) candidates |= uint32_t{1} << k;
+    for (uint32_t h = holdingCount; h-- > 0 && candidates != 0;) {
+      uint32_t lowering = 0;
+      for (uint32_t j = holding[h][0]; j < holding[h][1]; ++j) {
+        const uint32_t k = order[j];
+        lowering |= sharedVia(k, summary_.colors[k].farthest, candidates & ~lowering);
+      }
+      candidates &= lowering;
+    }
+    return candidates;
+  }
+
+  // The child by `move` of the state last analysed: the frontier regions of that colour join,
+  // and the regions two steps away that they touch become frontier.
+  State child(const State& state, uint32_t move) const {
+    Bits<Words> joining;
+    for (size_t w = 0; w < Words; ++w) joining[w] = state.frontier[w] & colorRows_[move][w];
+    Bits<Words> touched{};
+    forEachBit(joining, [&](uint32_t r) {
+      for (size_t w = 0; w < Words; ++w) touched[w] |= neighborRows_[r][w];
+    });
+    State next;
+    for (size_t w = 0; w < Words; ++w) {
+      next.joined[w] = state.joined[w] | joining[w];
+      next.frontier[w] = (state.frontier[w] & ~joining[w]) | (touched[w] & levels_[2][w]);
+    }
+    return next;
+  }
+
+ private:
+  // Of `candidates`, the colours in the `via` set of every colour-k region at distance t, found
+  // by walking each region's shortest-path ancestors back to the frontier.
+  uint32_t sharedVia(uint32_t k, uint32_t t, uint32_t candidates) const {
+    Bits<Words> targets;
+    for (size_t w = 0; w < Words; ++w) targets[w] = levels_[t][w] & colorRows_[k][w];
+    uint32_t shared = candidates;
+    if (shared == 0) return 0;
+    forEachBit(targets, [&](uint32_t target) {
+      if (shared == 0) return;
+      Bits<Words> ancestors{};
+      setBit(ancestors.data(), target);
+      for (uint32_t level = t; level > 1; --level) {
+        Bits<Words> before{};
+        forEachBit(ancestors, [&](uint32_t r) {
+          for (size_t w = 0; w < Words; ++w) before[w] |= neighborRows_[r][w];
+        });
+        for (size_t w = 0; w < Words; ++w) ancestors[w] = before[w] & levels_[level - 1][w];
+      }
+      uint32_t via = 0;
+      forEachBit(ancestors, [&](uint32_t r) { via |= uint32_t{1} << color_[r]; });
+      shared &= via;
+    });
+    return shared;
+  }
+
+  // Reaches level by level for the levels analyzeLevels found, then each colour's shared set.
+  void passVia(const State& state) {
+    uint32_t live = 0;
+    for (uint32_t c = 0; c < colorCount_; ++c) {
+      Bits<Words>& reach = reachAt(1, c);
+      for (size_t w = 0; w < Words; ++w) reach[w] = state.frontier[w] & colorRows_[c][w];
+      if (!isEmpty(reach)) live |= uint32_t{1} << c;
+    }
+    liveAt_[1] = live;
+    for (uint32_t depth = 1; depth < depth_; ++depth) {
+      const Bits<Words>& next = levels_[depth + 1];
+      uint32_t nextLive = 0;
+      for (uint32_t colors = live; colors != 0; colors &= colors - 1) {
+        const uint32_t c = static_cast<uint32_t>(std::countr_zero(colors));
+        Bits<Words> reachNext{};
+        forEachBit(reachAt(depth, c), [&](uint32_t r) {
+          for (size_t w = 0; w < Words; ++w) reachNext[w] |= neighborRows_[r][w];
+        });
+        for (size_t w = 0; w < Words; ++w) reachNext[w] &= next[w];
+        reachAt(depth + 1, c) = reachNext;
+        if (!isEmpty(reachNext)) nextLive |= uint32_t{1} << c;
+      }
+      live = nextLive;
+      liveAt_[depth + 1] = live;
+    }
+    summary_.opening = liveAt_[2];
+    // c is shared by every farthest region of colour k when they all lie in c's reach.
+    for (uint32_t k = 0; k < colorCount_; ++k) {
+      ColorStats& stats = summary_.colors[k];
+      if (stats.remaining == 0) continue;
+      Bits<Words> farthest;
+      for (size_t w = 0; w < Words; ++w)
+        farthest[w] = levels_[stats.farthest][w] & colorRows_[k][w];
+      for (uint32_t colors = liveAt_[stats.farthest]; colors != 0; colors &= colors - 1) {
+        const uint32_t c = static_cast<uint32_t>(std::countr_zero(colors));
+        const Bits<Words>& reach = reachAt(stats.farthest, c);
+        uint64_t outside = 0;
+        for (size_t w = 0; w < Words; ++w) outside |= farthest[w] & ~reach[w];
+        if (outside == 0) stats.farthestVia |= uint32_t{1} << c;
+      }
+    }
+  }
+
+  Bits<Words>& reachAt(uint32_t level, uint32_t c) { return reaches_[level * colorCount_ + c]; }
+  const Bits<Words>& reachAt(uint32_t level, uint32_t c) const {
+    return reaches_[level * colorCount_ + c];
+  }
+
+  const uint8_t* color_;
+  uint32_t colorCount_;
+  std::vector<Bits<Words>> neighborRows_;  // per region
+  std::vector<Bits<Words>> colorRows_;     // per colour
+  std::vector<uint64_t> keys_;             // per region
+  std::vector<Bits<Words>> levels_;        // level i: regions at distance i (level 0 unused)
+  std::vector<Bits<Words>> reaches_;       // level i, colour c: its regions whose `via` holds c
+  std::vector<uint32_t> liveAt_;           // per level, the colours whose reach is not empty
+  uint32_t depth_ = 0;                     // the first empty level
+  StateSummary summary_;
+};

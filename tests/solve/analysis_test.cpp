@@ -1,0 +1,77 @@
+// The one-pass analysis against the states it describes: what it says of each child must be
+// what the child's own analysis says, and the bitset analysis must agree with the plain one.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "solve/bit_analysis.h"
+#include "solve/state_analysis.h"
+#include "tests/sample_scale.h"
+#include "tests/solve/random_board.h"
+
+namespace {
+
+constexpr size_t testWords = 8;  // room for the 512 regions of the boards below
+
+void expectSameSummary(const StateSummary& a, const StateSummary& b, uint32_t colorCount) {
+  EXPECT_EQ(a.remainingRegions, b.remainingRegions);
+  EXPECT_EQ(a.opening, b.opening);
+  for (uint32_t k = 0; k < colorCount; ++k) {
+    SCOPED_TRACE("colour " + std::to_string(k));
+    EXPECT_EQ(a.colors[k].remaining, b.colors[k].remaining);
+    EXPECT_EQ(a.colors[k].frontier, b.colors[k].frontier);
+    EXPECT_EQ(a.colors[k].keys, b.colors[k].keys);
+    if (a.colors[k].remaining == 0) continue;
+    EXPECT_EQ(a.colors[k].farthest, b.colors[k].farthest);
+    EXPECT_EQ(a.colors[k].farthestVia, b.colors[k].farthestVia);
+  }
+}
+
+// Random games: at every state, each child's bound and frontier as derived from the parent
+// equal those of the child analysed afresh, both analyses agree, and the moves found to lower
+// the bound from the levels alone are those whose child bound is lower.
+TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
+  std::mt19937 pick(3);
+  const uint32_t games = 60 / sampleDivisor;
+  for (uint32_t k = 1; k <= games; ++k) {
+    const uint32_t side = 5 + pick() % 16;
+    const uint32_t colorCount = 2 + pick() % 9;
+    const RegionGraph graph = buildRegionGraph(side, colorCount, randomColors(side, colorCount, k));
+    ASSERT_LE(wordsFor(graph.regionCount()), testWords);
+    SCOPED_TRACE("seed " + std::to_string(k));
+    BitAnalysis<testWords> bits(graph);
+    StateAnalysis plain;
+    StateAnalysis childPlain;
+    BitState<testWords> state = bits.startState(startRegion);
+    for (;;) {
+      analyze(graph, state.joined.data(), false, plain);
+      const StateSummary summary = bits.analyze(state);
+      expectSameSummary(plain, summary, colorCount);
+      if (plain.remainingRegions == 0) break;
+      const ChildBounds childBound(plain, colorCount);
+      if (forcedColor(plain, colorCount) < 0) {
+        const uint32_t bound = lowerBound(plain, colorCount);
+        uint32_t lowering = 0;
+        for (uint32_t c = 0; c < colorCount; ++c)
+          if (plain.colors[c].frontier > 0 && childBound(c) + 1 == bound) lowering |= 1u << c;
+        bits.analyzeLevels(state);
+        EXPECT_EQ(bits.movesLoweringBound(bound), lowering);
+      }
+      std::vector<uint32_t> moves;
+      for (uint32_t c = 0; c < colorCount; ++c) {
+        if (plain.colors[c].frontier == 0) continue;
+        moves.push_back(c);
+        const BitState<testWords> child = bits.child(state, c);
+        analyze(graph, child.joined.data(), false, childPlain);
+        EXPECT_EQ(childBound(c), lowerBound(childPlain, colorCount));
+        BitState<testWords> expected{child.joined, {}};
+        for (uint32_t i = 0; i < childPlain.frontierEnd; ++i)
+          setBit(expected.frontier.data(), childPlain.order[i]);
+        EXPECT_EQ(child.frontier, expected.frontier);
+      }
+      state = bits.child(state, moves[pick() % moves.size()]);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,283 @@
+// The solvers against a plain breadth-first search over tile colourings, against each other and
+// on boards small enough to check by hand.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <thread>
+#include <unordered_set>
+
+#include "solve/solver.h"
+#include "tests/sample_scale.h"
+#include "tests/solve/random_board.h"
+
+namespace {
+
+struct Board {
+  uint32_t side;
+  uint32_t colorCount;
+  std::vector<uint8_t> colors;
+};
+
+Board randomBoard(uint32_t side, uint32_t colorCount, uint32_t seed) {
+  return {side, colorCount, randomColors(side, colorCount, seed)};
+}
+
+RegionGraph graphOf(const Board& board) {
+  return buildRegionGraph(board.side, board.colorCount, board.colors);
+}
+
+// Plain flood fill of the region around tile 0.
+std::string floodCorner(uint32_t side, std::string tiles, char color) {
+  const char old = tiles[0];
+  std::vector<uint32_t> stack{0};
+  tiles[0] = color;
+  while (!stack.empty()) {
+    const uint32_t t = stack.back();
+    stack.pop_back();
+    const uint32_t x = t % side;
+    for (const uint32_t n : {x > 0 ? t - 1 : t, x + 1 < side ? t + 1 : t, t >= side ? t - side : t,
+                             t + side < tiles.size() ? t + side : t})
+      if (tiles[n] == old && n != t) {
+        tiles[n] = color;
+        stack.push_back(n);
+      }
+  }
+  return tiles;
+}
+
+// Fewest moves by breadth-first search over whole colourings, sharing nothing with the solvers.
+size_t optimumByBreadthFirst(const Board& board) {
+  const std::string start(board.colors.begin(), board.colors.end());
+  const auto done = [](const std::string& t) { return t.find_first_not_of(t[0]) == t.npos; };
+  std::unordered_set<std::string> seen{start};
+  std::vector<std::string> layer{start};
+  for (size_t depth = 0;; ++depth) {
+    std::vector<std::string> next;
+    for (const std::string& tiles : layer) {
+      if (done(tiles)) return depth;
+      for (uint32_t c = 0; c < board.colorCount; ++c) {
+        if (static_cast<char>(c) == tiles[0]) continue;
+        std::string moved = floodCorner(board.side, tiles, static_cast<char>(c));
+        if (seen.insert(moved).second) next.push_back(std::move(moved));
+      }
+    }
+    layer.swap(next);
+  }
+}
+
+// Moves played with the plain flood fill above: whether the last one, and only it, completes.
+bool completesExactly(const Board& board, const std::vector<uint8_t>& moves) {
+  std::string tiles(board.colors.begin(), board.colors.end());
+  const auto done = [&] { return tiles.find_first_not_of(tiles[0]) == tiles.npos; };
+  for (const uint8_t move : moves) {
+    if (done()) return false;
+    tiles = floodCorner(board.side, tiles, static_cast<char>(move));
+  }
+  return done();
+}
+
+using Solver = std::function<Solution(const RegionGraph&, const SolveLimits&)>;
+const std::vector<std::pair<const char*, Solver>> solvers{
+    {"area", [](const RegionGraph& g, const SolveLimits& l) { return solveArea(g, l); }},
+    {"distance", [](const RegionGraph& g, const SolveLimits& l) { return solveDistance(g, l); }},
+    {"beam:1", [](const RegionGraph& g, const SolveLimits& l) { return solveBeam(g, 1, l); }},
+    {"beam:10", [](const RegionGraph& g, const SolveLimits& l) { return solveBeam(g, 10, l); }},
+    {"exact", [](const RegionGraph& g, const SolveLimits& l) { return solveExact(g, l); }},
+};
+
+// Every solver's answer completes the board in its own count, no shorter than exact's, and
+// every bound lies at or below the optimum.
+void checkAllSolvers(const Board& board, size_t optimum) {
+  const RegionGraph graph = graphOf(board);
+  const uint32_t startBound = startLowerBound(graph);
+  EXPECT_LE(startBound, optimum);
+  for (const auto& [name, solve] : solvers) {
+    SCOPED_TRACE(name);
+    const Solution solution = solve(graph, {});
+    EXPECT_EQ(replayMoves(board.side, board.colors, solution.moves), solution.moves.size());
+    EXPECT_GE(solution.moves.size(), optimum);
+    EXPECT_EQ(solution.bound, startBound);
+    EXPECT_FALSE(solution.interrupted);
+    if (std::string(name) == "exact") {
+      EXPECT_TRUE(completesExactly(board, solution.moves));
+      EXPECT_TRUE(solution.proven);
+      EXPECT_EQ(solution.moves.size(), optimum);
+    }
+  }
+}
+
+TEST(SolveExact, MatchesBreadthFirstSearchOnSmallBoards) {
+  std::mt19937 pick(7);
+  const uint32_t boards = 400 / sampleDivisor;
+  for (uint32_t k = 1; k <= boards; ++k) {
+    const uint32_t side = 3 + pick() % 4;
+    const uint32_t colorCount = 2 + pick() % 4;
+    const Board board = randomBoard(side, colorCount, k);
+    SCOPED_TRACE(std::to_string(side) + "x" + std::to_string(side) + "/" +
+                 std::to_string(colorCount) + " seed " + std::to_string(k));
+    checkAllSolvers(board, optimumByBreadthFirst(board));
+  }
+}
+
+TEST(SolveExact, MatchesBreadthFirstSearchWithManyColours) {
+  std::mt19937 pick(11);
+  const uint32_t boards = 40 / sampleDivisor;
+  for (uint32_t k = 1; k <= boards; ++k) {
+    const uint32_t side = 3 + k % 2;  // the search over colourings grows fast with 4 x 4
+    const uint32_t colorCount = side == 3 ? 8 + pick() % 25 : 8 + pick() % 5;
+    const Board board = randomBoard(side, colorCount, 500 + k);
+    SCOPED_TRACE(std::to_string(side) + "/" + std::to_string(colorCount) + " seed " +
+                 std::to_string(500 + k));
+    checkAllSolvers(board, optimumByBreadthFirst(board));
+  }
+}
+
+TEST(SolveAll, AgreeWithExactOnLargerBoards) {
+  const uint32_t boards = 24 / sampleDivisor;
+  for (uint32_t k = 1; k <= boards; ++k) {
+    const Board board = randomBoard(8 + k % 7, 3 + k % 4, 100 + k);
+    SCOPED_TRACE("seed " + std::to_string(100 + k));
+    const Solution exact = solveExact(graphOf(board), {});
+    ASSERT_TRUE(exact.proven);
+    checkAllSolvers(board, exact.moves.size());
+  }
+}
+
+TEST(SolveAll, HandCheckedBoards) {
+  // One colour: already one region.
+  checkAllSolvers({4, 3, std::vector<uint8_t>(16, 2)}, 0);
+  // Every tile its own region, colour (x + y) % 3: tile (2, 2) is four region steps from the
+  // corner, so at least 4 moves, and 1, 2, 0, 1 takes one diagonal a move.
+  const Board stripes{3, 3, {0, 1, 2, 1, 2, 0, 2, 0, 1}};
+  EXPECT_EQ(replayMoves(3, stripes.colors, std::vector<uint8_t>{1, 2, 0, 1}), 4u);
+  checkAllSolvers(stripes, 4);
+  // A checkerboard moves one tile step a turn: 2 (side - 1) moves, and the bound says as much.
+  Board checkerboard{7, 2, {}};
+  for (uint32_t t = 0; t < 49; ++t) checkerboard.colors.push_back((t % 7 + t / 7) % 2);
+  checkAllSolvers(checkerboard, 12);
+  EXPECT_EQ(startLowerBound(graphOf(checkerboard)), 12u);
+}
+
+TEST(SolveAll, ReplayRejectsShortAndOverlongSequences) {
+  const std::vector<uint8_t> stripes{0, 1, 2, 1, 2, 0, 2, 0, 1};
+  EXPECT_EQ(replayMoves(3, stripes, std::vector<uint8_t>{1, 2, 0}), std::nullopt);
+  EXPECT_EQ(replayMoves(3, stripes, std::vector<uint8_t>{1, 2, 0, 1, 2}), std::nullopt);
+  EXPECT_EQ(replayMoves(3, std::vector<uint8_t>(9, 1), std::vector<uint8_t>{}), 0u);
+}
+
+// A cut-off search still answers: a complete sequence, a bound at or above the start bound and
+// at or below the answer, not proven.
+void checkCutOff(const Board& board, const Solution& solution) {
+  const RegionGraph graph = graphOf(board);
+  EXPECT_FALSE(solution.proven);
+  EXPECT_EQ(replayMoves(board.side, board.colors, solution.moves), solution.moves.size());
+  EXPECT_GE(solution.bound, startLowerBound(graph));
+  EXPECT_LE(solution.bound, solution.moves.size());
+}
+
+TEST(SolveLimits, ExactStopsAtTimeAndMemoryLimits) {
+  const Board board = randomBoard(30, 8, 3);
+  SolveLimits shortTime;
+  shortTime.timeLimitSeconds = 0.05;
+  const Solution timed = solveExact(graphOf(board), shortTime);
+  checkCutOff(board, timed);
+  EXPECT_FALSE(timed.interrupted);
+
+  SolveLimits noTime;
+  noTime.timeLimitSeconds = 0;
+  checkCutOff(board, solveExact(graphOf(board), noTime));
+  SolveLimits endless;  // no deadline at all: the small board is proven
+  endless.timeLimitSeconds = std::numeric_limits<double>::infinity();
+  EXPECT_TRUE(solveExact(graphOf(randomBoard(8, 4, 9)), endless).proven);
+
+  const Board wide = randomBoard(20, 6, 4);
+  SolveLimits littleMemory;
+  littleMemory.memoryLimitBytes = 8 << 20;
+  const Solution small = solveExact(graphOf(wide), littleMemory);
+  checkCutOff(wide, small);
+  EXPECT_FALSE(small.interrupted);
+  EXPECT_LE(small.searchBytes, littleMemory.memoryLimitBytes);
+  EXPECT_GT(small.searchBytes, littleMemory.memoryLimitBytes / 2);
+}
+
+TEST(SolveLimits, StopFlagEndsEverySolverWithACompleteAnswer) {
+  const Board board = randomBoard(40, 10, 5);
+  const RegionGraph graph = graphOf(board);
+  const std::atomic<bool> stop{true};
+  SolveLimits limits;
+  limits.stop = &stop;
+  for (const auto& [name, solve] : solvers) {
+    SCOPED_TRACE(name);
+    const Solution solution = solve(graph, limits);
+    EXPECT_EQ(replayMoves(board.side, board.colors, solution.moves), solution.moves.size());
+    EXPECT_FALSE(solution.proven);
+    EXPECT_EQ(solution.interrupted, std::string(name) != "area");
+  }
+}
+
+// Solvers keep no shared state: the same graph solved on several threads at once gives each
+// thread the answer a lone call gives.
+TEST(SolveAll, ConcurrentCallsOnOneGraphAgree) {
+  const RegionGraph graph = graphOf(randomBoard(14, 6, 42));
+  std::vector<Solution> alone;
+  for (const auto& entry : solvers) alone.push_back(entry.second(graph, {}));
+  std::vector<std::vector<Solution>> together(4);
+  std::vector<std::thread> threads;
+  for (auto& results : together)
+    threads.emplace_back([&] {
+      for (const auto& entry : solvers) results.push_back(entry.second(graph, {}));
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (const auto& results : together)
+    for (size_t i = 0; i < solvers.size(); ++i) EXPECT_EQ(results[i].moves, alone[i].moves);
+}
+
+TEST(RegionGraph, RegionsSizesAndAdjacency) {
+  // 0 0 1
+  // 2 0 1
+  // 2 2 0
+  const std::vector<uint8_t> colors{0, 0, 1, 2, 0, 1, 2, 2, 0};
+  const RegionGraph graph = buildRegionGraph(3, 3, colors);
+  ASSERT_EQ(graph.regionCount(), 4u);
+  EXPECT_EQ(graph.regionOfTile,
+            (std::vector<uint32_t>{0, 0, 1, 2, 0, 1, 2, 2, 3}));  // the far 0 stands apart
+  EXPECT_EQ(graph.size, (std::vector<uint32_t>{3, 2, 3, 1}));
+  EXPECT_EQ(graph.color, (std::vector<uint8_t>{0, 1, 2, 0}));
+  const auto neighbors = [&](uint32_t r) {
+    return std::vector<uint32_t>(graph.neighborsOf(r).begin(), graph.neighborsOf(r).end());
+  };
+  EXPECT_EQ(neighbors(0), (std::vector<uint32_t>{1, 2}));
+  EXPECT_EQ(neighbors(1), (std::vector<uint32_t>{0, 3}));
+  EXPECT_EQ(neighbors(3), (std::vector<uint32_t>{1, 2}));
+}
+
+TEST(RegionGraph, RejectsBadBoards) {
+  EXPECT_THROW(buildRegionGraph(2, 3, std::vector<uint8_t>(4, 0)), std::invalid_argument);
+  EXPECT_THROW(buildRegionGraph(3, 33, std::vector<uint8_t>(9, 0)), std::invalid_argument);
+  EXPECT_THROW(buildRegionGraph(3, 3, std::vector<uint8_t>(8, 0)), std::invalid_argument);
+  EXPECT_THROW(buildRegionGraph(3, 3, std::vector<uint8_t>(9, 3)), std::invalid_argument);
+}
+
+TEST(RegionGraph, LargestBoardIsSolvedByTheFastSolvers) {
+  const Board board = randomBoard(256, 32, 11);
+  const RegionGraph graph = graphOf(board);
+  EXPECT_GT(graph.regionCount(), 50000u);
+  const Solution area = solveArea(graph);
+  EXPECT_EQ(replayMoves(board.side, board.colors, area.moves), area.moves.size());
+}
+
+// Too many regions for the exact search to try: the beam's answer, the start bound, unproven.
+TEST(RegionGraph, ExactFallsBackOnLargeGraphs) {
+  const Board board = randomBoard(64, 32, 12);
+  const RegionGraph graph = graphOf(board);
+  const Solution exact = solveExact(graph, {});
+  EXPECT_FALSE(exact.proven);
+  EXPECT_EQ(exact.bound, startLowerBound(graph));
+  EXPECT_EQ(replayMoves(board.side, board.colors, exact.moves), exact.moves.size());
+}
+
+}  // namespace
