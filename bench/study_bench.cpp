@@ -17,8 +17,12 @@ void studyBoards(benchmark::State& state, uint32_t side, uint32_t colorCount, ui
   const uint64_t boards = side <= 20 ? 20000 : 200;
   uint64_t first = 0;
   for (auto _ : state) {
-    const StudyPlan plan{
-        BoardSupply{nullptr, 1, side, colorCount}, first, boards, solvers, threads, nullptr};
+    StudyPlan plan;
+    plan.supply = BoardSupply{nullptr, 1, side, colorCount};
+    plan.firstBoard = first;
+    plan.boardCount = boards;
+    plan.solvers = solvers;
+    plan.threads = threads;
     runStudy(
         plan, [](const BoardOutcome&) {}, [](uint64_t) {});
     first += boards;  // fresh boards each time round

@@ -16,15 +16,22 @@ namespace {
 
 constexpr uint32_t kNone = ~0u;
 
-// Side neighbours of tile t, left, right, up and down; kNone where the board ends.
-std::array<uint32_t, 4> sidesOf(uint32_t t, uint32_t side) {
-  const uint32_t x = t % side;
-  return {x > 0 ? t - 1 : kNone, x + 1 < side ? t + 1 : kNone, t >= side ? t - side : kNone,
-          t + side < side * side ? t + side : kNone};
+// Side neighbours of every tile, left, right, up and down, kNone where the board ends; made once
+// per board size.
+void prepareSides(uint32_t side, GreedyWorkspace& w) {
+  if (w.sidesFor == side) return;
+  w.sides.resize(size_t{side} * side);
+  for (uint32_t t = 0; t < side * side; ++t) {
+    const uint32_t x = t % side;
+    w.sides[t] = {x > 0 ? t - 1 : kNone, x + 1 < side ? t + 1 : kNone, t >= side ? t - side : kNone,
+                  t + side < side * side ? t + side : kNone};
+  }
+  w.sidesFor = side;
 }
 
 void labelRegions(const StudyBoard& board, GreedyWorkspace& w) {
   const uint32_t side = board.side;
+  prepareSides(side, w);
   const uint32_t tileCount = side * side;
   w.tileCluster.assign(tileCount, 0);
   w.clusterColor.assign(1, 0);  // ids start at 1
@@ -38,7 +45,7 @@ void labelRegions(const StudyBoard& board, GreedyWorkspace& w) {
     while (!w.stack.empty()) {
       const uint32_t t = w.stack.back();
       w.stack.pop_back();
-      for (uint32_t next : sidesOf(t, side))
+      for (uint32_t next : w.sides[t])
         if (next != kNone && w.tileCluster[next] == 0 && board.colors[next] == color) {
           w.tileCluster[next] = id;
           w.stack.push_back(next);
@@ -55,12 +62,12 @@ void labelRegions(const StudyBoard& board, GreedyWorkspace& w) {
   for (uint32_t t = 0; t < tileCount; ++t) w.tiles[w.stack[w.tileCluster[t]]++] = t;
 }
 
-// Per cluster: how many clusters it touches, whether region 1 is one of them, and how many
-// of the others have each colour.
-void describeNeighbours(const StudyBoard& board, GreedyWorkspace& w) {
+// Per cluster: its score while live (the clusters it touches, plus the region once it touches
+// it, if region 1 is not among them) and how many of the clusters it touches, region 1 aside,
+// have each colour.
+void describeNeighbours(GreedyWorkspace& w) {
   const auto clusterCount = static_cast<uint32_t>(w.clusterColor.size() - 1);
-  w.degree.assign(clusterCount + 1, 0);
-  w.touchesFirst.assign(clusterCount + 1, 0);
+  w.liveScore.assign(clusterCount + 1, 1);
   w.colorStart.assign(clusterCount + 2, 0);
   w.colorCounts.clear();
   w.stamp.assign(clusterCount + 1, 0);
@@ -70,16 +77,13 @@ void describeNeighbours(const StudyBoard& board, GreedyWorkspace& w) {
     uint32_t colorsSeen = 0;
     for (uint32_t k = w.tileStart[id]; k < w.tileStart[id + 1]; ++k) {
       const uint32_t t = w.tiles[k];
-      for (uint32_t next : sidesOf(t, board.side)) {
+      for (uint32_t next : w.sides[t]) {
         if (next == kNone) continue;
         const uint32_t other = w.tileCluster[next];
         if (other == id || w.stamp[other] == id) continue;
         w.stamp[other] = id;
-        ++w.degree[id];
-        if (other == 1) {
-          w.touchesFirst[id] = 1;
-          continue;
-        }
+        if (other == 1) continue;  // counted already, as the region it will be
+        ++w.liveScore[id];
         const uint32_t color = w.clusterColor[other];
         if (tally[color]++ == 0) seenColors[colorsSeen++] = color;
       }
@@ -95,8 +99,8 @@ void describeNeighbours(const StudyBoard& board, GreedyWorkspace& w) {
 
 // Region tile `t` has joined on move `move`: the live clusters it touches can now be taken,
 // and the clusters absorbed before it are listed by it.
-void joinTile(const StudyBoard& board, GreedyWorkspace& w, uint32_t t, uint32_t move) {
-  for (uint32_t next : sidesOf(t, board.side)) {
+void joinTile(GreedyWorkspace& w, uint32_t t, uint32_t move) {
+  for (uint32_t next : w.sides[t]) {
     if (next == kNone) continue;
     const uint32_t other = w.tileCluster[next];
     const uint32_t joined = w.joinedAt[other];
@@ -111,16 +115,14 @@ void joinTile(const StudyBoard& board, GreedyWorkspace& w, uint32_t t, uint32_t 
   }
 }
 
-void joinCluster(const StudyBoard& board, GreedyWorkspace& w, uint32_t id, uint32_t move) {
+void joinCluster(GreedyWorkspace& w, uint32_t id, uint32_t move) {
   w.joinedAt[id] = move;
   w.firstLister[id] = kNone;
-  for (uint32_t k = w.tileStart[id]; k < w.tileStart[id + 1]; ++k)
-    joinTile(board, w, w.tiles[k], move);
+  for (uint32_t k = w.tileStart[id]; k < w.tileStart[id + 1]; ++k) joinTile(w, w.tiles[k], move);
 }
 
-// The engine's score: the size of the candidate's neighbour set.
-uint32_t score(const GreedyWorkspace& w, uint32_t id) {
-  if (w.joinedAt[id] == kNone) return w.degree[id] + (w.touchesFirst[id] ? 0 : 1);
+// The engine's score of an absorbed cluster: the size of its neighbour set.
+uint32_t absorbedScore(const GreedyWorkspace& w, uint32_t id) {
   uint32_t listed = 0;
   for (uint32_t k = w.colorStart[id]; k < w.colorStart[id + 1]; ++k)
     if (w.lastPlayed[w.colorCounts[k].first] < w.joinedAt[id]) listed += w.colorCounts[k].second;
@@ -128,29 +130,27 @@ uint32_t score(const GreedyWorkspace& w, uint32_t id) {
 }
 
 // The highest score; on a tie the candidate met first walking the region's tiles in order and
-// each tile's ids in order.
+// each tile's ids in order. One key orders all three (scores, tiles and ids fit 19, 17 and 17
+// bits on the largest board).
+uint64_t rank(uint32_t score, uint32_t firstLister, uint32_t id) {
+  constexpr uint64_t kField = (uint64_t{1} << 17) - 1;
+  return uint64_t{score} << 34 | (kField - firstLister) << 17 | (kField - id);
+}
+
 uint32_t chooseCandidate(const GreedyWorkspace& w) {
-  uint32_t best = kNone;
-  uint32_t bestScore = 0;
-  for (const std::vector<uint32_t>* candidates : {&w.frontier, &w.listed})
-    for (uint32_t id : *candidates) {
-      const uint32_t candidateScore = score(w, id);
-      if (best == kNone || candidateScore > bestScore ||
-          (candidateScore == bestScore &&
-           (w.firstLister[id] < w.firstLister[best] ||
-            (w.firstLister[id] == w.firstLister[best] && id < best)))) {
-        best = id;
-        bestScore = candidateScore;
-      }
-    }
-  return best;
+  uint64_t best = 0;
+  for (uint32_t id : w.frontier)
+    best = std::max(best, rank(w.liveScore[id], w.firstLister[id], id));
+  for (uint32_t id : w.listed)
+    best = std::max(best, rank(absorbedScore(w, id), w.firstLister[id], id));
+  return static_cast<uint32_t>((uint64_t{1} << 17) - 1 - (best & ((uint64_t{1} << 17) - 1)));
 }
 
 }  // namespace
 
 void playGreedy(const StudyBoard& board, GreedyWorkspace& w, GreedyGame& game) {
   labelRegions(board, w);
-  describeNeighbours(board, w);
+  describeNeighbours(w);
   const auto clusterCount = static_cast<uint32_t>(w.clusterColor.size() - 1);
   w.joinedAt.assign(clusterCount + 1, kNone);
   w.firstLister.assign(clusterCount + 1, kNone);
@@ -159,7 +159,7 @@ void playGreedy(const StudyBoard& board, GreedyWorkspace& w, GreedyGame& game) {
   w.listed.clear();
   w.stack.clear();
   game.colors.clear();
-  joinCluster(board, w, 1, 0);
+  joinCluster(w, 1, 0);
   uint32_t joinedCount = 1;
   if (clusterCount == 1) {
     // A complete board still takes one turn: it plays the colour of the last cluster opened.
@@ -190,7 +190,7 @@ void playGreedy(const StudyBoard& board, GreedyWorkspace& w, GreedyGame& game) {
     }
     w.frontier.resize(kept);
     for (uint32_t id : w.stack) w.joinedAt[id] = move;  // first, so they do not list each other
-    for (uint32_t id : w.stack) joinCluster(board, w, id, move);
+    for (uint32_t id : w.stack) joinCluster(w, id, move);
     joinedCount += static_cast<uint32_t>(w.stack.size());
     w.stack.clear();
   }

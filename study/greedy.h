@@ -4,6 +4,7 @@
 // the tests play both side by side.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -12,13 +13,14 @@
 
 // Buffers kept between boards, so that a game allocates little.
 struct GreedyWorkspace {
-  std::vector<uint32_t> tileCluster;   // per tile: its region's id, from 1 in row order
-  std::vector<uint32_t> clusterColor;  // per id
-  std::vector<uint32_t> tileStart;     // per id: where its tiles begin in `tiles`
-  std::vector<uint32_t> tiles;         // tile indices grouped by id, ascending within each
-  std::vector<uint32_t> degree;        // per id: regions it touches
-  std::vector<uint8_t> touchesFirst;   // per id: it touches region 1
-  std::vector<uint32_t> colorStart;    // per id: where its neighbours' colour counts begin
+  std::vector<uint32_t> tileCluster;           // per tile: its region's id, from 1 in row order
+  std::vector<uint32_t> clusterColor;          // per id
+  std::vector<uint32_t> tileStart;             // per id: where its tiles begin in `tiles`
+  std::vector<uint32_t> tiles;                 // tile indices grouped by id, ascending within each
+  std::vector<std::array<uint32_t, 4>> sides;  // per tile: its side neighbours
+  uint32_t sidesFor = 0;                       // the board side `sides` was made for
+  std::vector<uint32_t> liveScore;             // per id: its score while it is live
+  std::vector<uint32_t> colorStart;            // per id: where its neighbours' colour counts begin
   std::vector<std::pair<uint32_t, uint32_t>> colorCounts;  // (colour, regions of that colour)
   std::vector<uint32_t> joinedAt;     // per id: the move that absorbed it; none while live
   std::vector<uint32_t> firstLister;  // per id: smallest region tile that lists it, or none

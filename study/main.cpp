@@ -1,5 +1,6 @@
 // tidefill-study: solves many boards with no window and no pause, on every core, and reports
 // statistics of the turns each solver needs.
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -20,6 +21,10 @@
 namespace {
 
 constexpr const char* kProgram = "tidefill-study";
+constexpr int kStatusWriteFailed = 1;
+constexpr int kStatusBadUsage = 2;
+constexpr int kStatusCheckFailed = 3;
+constexpr int kStatusInterrupted = 130;
 
 std::atomic<bool> interruptRequested{false};
 
@@ -78,17 +83,94 @@ struct ProgressLine {
   }
 };
 
-std::string csvRows(const BoardOutcome& outcome, const std::vector<SolverChoice>& solvers) {
+// Reads the boards of --from and fits the plan and the summary to them; 0 or the exit status.
+int takeBoardsFromFile(const StudyOptions& options, std::vector<StudyBoard>& fileBoards,
+                       StudyPlan& plan, StudySummary& summary) {
+  const bool fromInput = options.fromPath == "-";
+  const std::string name = fromInput ? "standard input" : options.fromPath;
+  std::ifstream file;
+  if (!fromInput) {
+    file.open(options.fromPath);
+    if (!file) return fail(kStatusBadUsage, "cannot read " + name + ": " + std::strerror(errno));
+  }
+  auto read = readBoards(fromInput ? std::cin : file);
+  if (const auto* error = std::get_if<BoardFileError>(&read))
+    return fail(kStatusBadUsage, name + (error->line > 0 ? ":" + std::to_string(error->line) : "") +
+                                     ": " + error->message);
+  fileBoards = std::get<std::vector<StudyBoard>>(std::move(read));
+  if (options.firstBoard >= fileBoards.size())
+    return fail(kStatusBadUsage, "--first-board " + std::to_string(options.firstBoard) + ": " +
+                                     name + " holds " + std::to_string(fileBoards.size()) +
+                                     " boards");
+  const uint64_t available = fileBoards.size() - options.firstBoard;
+  plan.boardCount = options.boardCountGiven ? std::min(options.boardCount, available) : available;
+  plan.supply.fileBoards = &fileBoards;
+  summary.minSide = summary.minColors = ~0u;
+  for (uint64_t i = plan.firstBoard; i < plan.firstBoard + plan.boardCount; ++i) {
+    summary.minSide = std::min(summary.minSide, fileBoards[i].side);
+    summary.maxSide = std::max(summary.maxSide, fileBoards[i].side);
+    summary.minColors = std::min(summary.minColors, fileBoards[i].colorCount);
+    summary.maxColors = std::max(summary.maxColors, fileBoards[i].colorCount);
+  }
+  summary.origin = "Boards " + std::to_string(plan.firstBoard) + " to " +
+                   std::to_string(plan.firstBoard + plan.boardCount - 1) + " of " + name;
+  return 0;
+}
+
+void takeSeededBoards(const StudyOptions& options, StudyPlan& plan, StudySummary& summary) {
+  const uint64_t seed = options.seed ? *options.seed : seedFromClock();
+  plan.supply = BoardSupply{nullptr, seed, options.side, options.colorCount};
+  summary.minSide = summary.maxSide = options.side;
+  summary.minColors = summary.maxColors = options.colorCount;
+  summary.origin = "Seed " + std::to_string(seed) + ", boards " + std::to_string(plan.firstBoard) +
+                   " to " + std::to_string(plan.firstBoard + plan.boardCount - 1) +
+                   " (the same boards again: --seed " + std::to_string(seed) + ")";
+}
+
+std::string csvHeader(bool moves) {
+  return std::string("board,solver,turns,proven,bound,side,colors,micros") +
+         (moves ? ",moves\n" : "\n");
+}
+
+std::string csvRows(const BoardOutcome& outcome, const std::vector<SolverChoice>& solvers,
+                    bool moves) {
   std::string rows;
-  char row[160];
+  char row[192];
   for (size_t s = 0; s < solvers.size(); ++s) {
-    std::snprintf(row, sizeof row, "%llu,%s,%u,%u,%u,%.0f\n",
+    const SolverOutcome& answer = outcome.outcomes[s];
+    std::snprintf(row, sizeof row, "%llu,%s,%u,%d,%u,%u,%u,%.0f",
                   static_cast<unsigned long long>(outcome.index), solvers[s].label.c_str(),
-                  outcome.outcomes[s].turns, outcome.board.side, outcome.board.colorCount,
-                  outcome.micros[s]);
+                  answer.turns, answer.proven ? 1 : 0, answer.bound, outcome.board.side,
+                  outcome.board.colorCount, outcome.micros[s]);
     rows += row;
+    if (moves) {
+      rows += ',';
+      for (size_t m = 0; m < answer.moves.size(); ++m) {
+        if (m > 0) rows += ' ';
+        rows += std::to_string(answer.moves[m]);
+      }
+    }
+    rows += '\n';
   }
   return rows;
+}
+
+// Adds a board to the statistics; a count below a proven optimum is a bug, which it names.
+std::string recordBoard(StudySummary& summary, const BoardOutcome& outcome) {
+  for (size_t s = 0; s < outcome.outcomes.size(); ++s)
+    addOutcome(summary.stats[s], outcome.outcomes[s].turns, outcome.micros[s],
+               outcome.outcomes[s].proven);
+  if (summary.exactSolver < 0) return "";
+  const SolverOutcome& exact = outcome.outcomes[static_cast<size_t>(summary.exactSolver)];
+  if (!exact.proven) return "";
+  for (size_t s = 0; s < outcome.outcomes.size(); ++s) {
+    if (outcome.outcomes[s].turns < exact.turns)
+      return "board " + std::to_string(outcome.index) + ": " + summary.solverLabels[s] + " took " +
+             std::to_string(outcome.outcomes[s].turns) + " turns, fewer than exact's proven " +
+             std::to_string(exact.turns);
+    addExcess(summary.stats[s], outcome.outcomes[s].turns - exact.turns);
+  }
+  return "";
 }
 
 std::string plotTitle(const StudySummary& summary) {
@@ -116,45 +198,15 @@ int main(int argc, char** argv) {
   plan.firstBoard = options.firstBoard;
   plan.boardCount = options.boardCount;
   plan.stop = &interruptRequested;
+  plan.limits.timeLimitSeconds = options.timeLimitSeconds;
+  plan.limits.memoryLimitBytes = (options.memoryLimitMegabytes << 20) / options.threads;
+  plan.boundWanted = !options.csvPath.empty();
   StudySummary summary;
   std::vector<StudyBoard> fileBoards;
   if (!options.fromPath.empty()) {
-    const bool fromInput = options.fromPath == "-";
-    const std::string name = fromInput ? "standard input" : options.fromPath;
-    std::ifstream file;
-    if (!fromInput) {
-      file.open(options.fromPath);
-      if (!file) return fail(2, "cannot read " + name + ": " + std::strerror(errno));
-    }
-    auto read = readBoards(fromInput ? std::cin : file);
-    if (const auto* error = std::get_if<BoardFileError>(&read))
-      return fail(2, name + (error->line > 0 ? ":" + std::to_string(error->line) : "") + ": " +
-                         error->message);
-    fileBoards = std::get<std::vector<StudyBoard>>(std::move(read));
-    if (options.firstBoard >= fileBoards.size())
-      return fail(2, "--first-board " + std::to_string(options.firstBoard) + ": " + name +
-                         " holds " + std::to_string(fileBoards.size()) + " boards");
-    const uint64_t available = fileBoards.size() - options.firstBoard;
-    plan.boardCount = options.boardCountGiven ? std::min(options.boardCount, available) : available;
-    plan.supply.fileBoards = &fileBoards;
-    summary.minSide = summary.minColors = ~0u;
-    for (uint64_t i = plan.firstBoard; i < plan.firstBoard + plan.boardCount; ++i) {
-      summary.minSide = std::min(summary.minSide, fileBoards[i].side);
-      summary.maxSide = std::max(summary.maxSide, fileBoards[i].side);
-      summary.minColors = std::min(summary.minColors, fileBoards[i].colorCount);
-      summary.maxColors = std::max(summary.maxColors, fileBoards[i].colorCount);
-    }
-    summary.origin = "Boards " + std::to_string(plan.firstBoard) + " to " +
-                     std::to_string(plan.firstBoard + plan.boardCount - 1) + " of " + name;
+    if (const int status = takeBoardsFromFile(options, fileBoards, plan, summary)) return status;
   } else {
-    const uint64_t seed = options.seed ? *options.seed : seedFromClock();
-    plan.supply = BoardSupply{nullptr, seed, options.side, options.colorCount};
-    summary.minSide = summary.maxSide = options.side;
-    summary.minColors = summary.maxColors = options.colorCount;
-    summary.origin = "Seed " + std::to_string(seed) + ", boards " +
-                     std::to_string(plan.firstBoard) + " to " +
-                     std::to_string(plan.firstBoard + plan.boardCount - 1) +
-                     " (the same boards again: --seed " + std::to_string(seed) + ")";
+    takeSeededBoards(options, plan, summary);
   }
 
   const bool csvToOutput = options.csvPath == "-";
@@ -164,20 +216,25 @@ int main(int argc, char** argv) {
   } else if (!options.csvPath.empty()) {
     csv = std::fopen(options.csvPath.c_str(), "w");
     if (csv == nullptr)
-      return fail(1, "cannot write " + options.csvPath + ": " + std::strerror(errno));
+      return fail(kStatusWriteFailed,
+                  "cannot write " + options.csvPath + ": " + std::strerror(errno));
   }
   std::ofstream boardsOut;
   if (!options.writeBoardsPath.empty()) {
     boardsOut.open(options.writeBoardsPath);
     if (!boardsOut)
-      return fail(1, "cannot write " + options.writeBoardsPath + ": " + std::strerror(errno));
+      return fail(kStatusWriteFailed,
+                  "cannot write " + options.writeBoardsPath + ": " + std::strerror(errno));
     boardsOut << "# tidefill-study boards; " << summary.origin << "\n";
   }
-  if (csv != nullptr) std::fputs("board,solver,turns,side,colors,micros\n", csv);
+  if (csv != nullptr) std::fputs(csvHeader(options.moves).c_str(), csv);
 
   summary.boardsAsked = plan.boardCount;
   summary.threads = plan.threads;
-  for (const SolverChoice& solver : plan.solvers) summary.solverLabels.push_back(solver.label);
+  for (size_t s = 0; s < plan.solvers.size(); ++s) {
+    summary.solverLabels.push_back(plan.solvers[s].label);
+    if (plan.solvers[s].label == "exact") summary.exactSolver = static_cast<int>(s);
+  }
   summary.stats.resize(plan.solvers.size());
 
   std::signal(SIGINT, onInterrupt);
@@ -187,13 +244,14 @@ int main(int argc, char** argv) {
   const auto secondsSinceStart = [&] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
-  const uint64_t delivered = runStudy(
+  const StudyEnd end = runStudy(
       plan,
       [&](const BoardOutcome& outcome) {
-        for (size_t s = 0; s < plan.solvers.size(); ++s)
-          addOutcome(summary.stats[s], outcome.outcomes[s].turns, outcome.micros[s]);
+        if (!summary.failure.empty()) return;  // the run is ending; nothing more counts
+        summary.failure = recordBoard(summary, outcome);
+        if (!summary.failure.empty()) interruptRequested = true;
         if (csv != nullptr) {
-          const std::string rows = csvRows(outcome, plan.solvers);
+          const std::string rows = csvRows(outcome, plan.solvers, options.moves);
           std::fwrite(rows.data(), 1, rows.size(), csv);
         }
         if (boardsOut.is_open()) writeBoard(boardsOut, outcome.board, outcome.index);
@@ -202,27 +260,33 @@ int main(int argc, char** argv) {
         if (showProgress) progress.draw(done, plan.boardCount, secondsSinceStart());
       });
   summary.wallSeconds = secondsSinceStart();
-  summary.interrupted = delivered < plan.boardCount;
+  if (summary.failure.empty()) summary.failure = end.failure;
+  summary.interrupted = end.delivered < plan.boardCount;
   progress.erase();
   summary.columns = terminalColumns();
-  int status = summary.interrupted ? 130 : 0;
 
+  int status = 0;
+  if (!summary.failure.empty())
+    status = fail(kStatusCheckFailed, "a solver's answer failed its check, " + summary.failure);
+  else if (summary.interrupted)
+    status = kStatusInterrupted;
   if (!options.plotPath.empty()) {
     std::ofstream plot(options.plotPath);
     plot << turnPlot(plotTitle(summary), summary.solverLabels, summary.stats);
     plot.close();
-    if (!plot) status = fail(1, "cannot write " + options.plotPath);
+    if (!plot) status = fail(kStatusWriteFailed, "cannot write " + options.plotPath);
   }
   const std::string text = formatSummary(summary);
   std::fputs(text.c_str(), csvToOutput ? stderr : stdout);
   std::fflush(stdout);
   if (csv != nullptr && csv != stdout && std::fclose(csv) != 0)
-    status = fail(1, "cannot write " + options.csvPath + ": " + std::strerror(errno));
+    status =
+        fail(kStatusWriteFailed, "cannot write " + options.csvPath + ": " + std::strerror(errno));
   else if (csvToOutput && std::ferror(stdout))
-    status = fail(1, "cannot write the CSV to standard output");
+    status = fail(kStatusWriteFailed, "cannot write the CSV to standard output");
   if (boardsOut.is_open()) {
     boardsOut.close();
-    if (!boardsOut) status = fail(1, "cannot write " + options.writeBoardsPath);
+    if (!boardsOut) status = fail(kStatusWriteFailed, "cannot write " + options.writeBoardsPath);
   }
   return status;
 }

@@ -80,6 +80,19 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
                  "Write one row per board and solver to FILE (- for standard output, which "
                  "moves the summary to standard error)")
       ->type_name("FILE");
+  app.add_flag(
+      "--moves", options.moves,
+      "Add a column with each solver's moves to the CSV (colour indices, blank-separated)");
+  app.add_option("--time-limit", options.timeLimitSeconds,
+                 "Seconds exact may search one board before it reports its best, unproven "
+                 "(default 10)")
+      ->check(range(0.001, 1e6))
+      ->type_name("SECONDS");
+  app.add_option("--memory-limit", options.memoryLimitMegabytes,
+                 "Megabytes exact's searches may hold at once, shared by the threads (default "
+                 "2048)")
+      ->check(range(uint64_t{16}, uint64_t{1} << 30))
+      ->type_name("MB");
   app.add_option("--plot", options.plotPath,
                  "Draw each solver's turns per board on one chart, an SVG file for any browser")
       ->type_name("FILE.svg");

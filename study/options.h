@@ -22,6 +22,9 @@ struct StudyOptions {
   uint32_t threads = 1;
   std::string csvPath;  // "-" is standard output
   std::string plotPath;
+  bool moves = false;
+  double timeLimitSeconds = 10;          // per board, for exact
+  uint64_t memoryLimitMegabytes = 2048;  // for all of exact's searches at once
   bool quiet = false;
 };
 

@@ -42,28 +42,57 @@ std::string statsTable(const StudySummary& summary) {
   for (const std::string& label : summary.solverLabels)
     labelWidth = std::max(labelWidth, label.size());
   const int width = static_cast<int>(labelWidth);
-  std::string text = format("%-*s %8s %8s %6s %7s %6s %6s %6s %10s\n", width, "solver", "mean",
-                            "std dev", "min", "median", "p90", "p99", "max", "ms/board");
+  const bool againstOptimum = summary.exactSolver >= 0;
+  std::string text = format("%-*s %7s %6s %5s %6s %5s %5s %5s %9s", width, "solver", "mean", "sd",
+                            "min", "median", "p90", "p99", "max", "ms/board");
+  text += againstOptimum ? format(" %7s %7s %6s\n", "excess", "optimal", "worst") : "\n";
   for (size_t s = 0; s < summary.stats.size(); ++s) {
     const TurnStats& stats = summary.stats[s];
-    text += format("%-*s %8.2f %8.2f %6u %7u %6u %6u %6u %10.3f\n", width,
-                   summary.solverLabels[s].c_str(), meanTurns(stats), standardDeviation(stats),
-                   stats.histogram.begin()->first, percentileTurns(stats, 50),
-                   percentileTurns(stats, 90), percentileTurns(stats, 99),
-                   stats.histogram.rbegin()->first,
-                   stats.microsSum / 1000.0 / static_cast<double>(stats.boards));
+    text +=
+        format("%-*s %7.2f %6.2f %5u %6u %5u %5u %5u %9.3f", width, summary.solverLabels[s].c_str(),
+               meanTurns(stats), standardDeviation(stats), stats.histogram.begin()->first,
+               percentileTurns(stats, 50), percentileTurns(stats, 90), percentileTurns(stats, 99),
+               stats.histogram.rbegin()->first,
+               stats.microsSum / 1000.0 / static_cast<double>(stats.boards));
+    if (!againstOptimum || stats.compared == 0)
+      text += againstOptimum ? format(" %7s %7s %6s\n", "-", "-", "-") : "\n";
+    else
+      text +=
+          format(" %+7.2f %6.1f%% %+6d\n",
+                 static_cast<double>(stats.excessSum) / static_cast<double>(stats.compared),
+                 100.0 * static_cast<double>(stats.optimal) / static_cast<double>(stats.compared),
+                 static_cast<int>(stats.largestExcess));
+  }
+  if (againstOptimum) {
+    const TurnStats& exact = summary.stats[static_cast<size_t>(summary.exactSolver)];
+    text += format("exact proved the optimum on %llu of %llu boards",
+                   static_cast<unsigned long long>(exact.proven),
+                   static_cast<unsigned long long>(exact.boards));
+    text += exact.proven == exact.boards
+                ? ".\n"
+                : "; on the others it hit --time-limit or --memory-limit and counts its best.\n";
+    text +=
+        "excess, optimal, worst: turns above that optimum, per board, on the boards it proved.\n";
   }
   return text;
 }
 
 }  // namespace
 
-void addOutcome(TurnStats& stats, uint32_t turns, double micros) {
+void addOutcome(TurnStats& stats, uint32_t turns, double micros, bool proven) {
+  stats.proven += proven ? 1 : 0;
   ++stats.histogram[turns];
   ++stats.boards;
   stats.turnSum += turns;
   stats.squareSum += static_cast<long double>(turns) * turns;
   stats.microsSum += micros;
+}
+
+void addExcess(TurnStats& stats, uint32_t excess) {
+  ++stats.compared;
+  stats.excessSum += excess;
+  stats.optimal += excess == 0 ? 1 : 0;
+  stats.largestExcess = std::max(stats.largestExcess, excess);
 }
 
 double meanTurns(const TurnStats& stats) {
@@ -91,12 +120,12 @@ uint32_t percentileTurns(const TurnStats& stats, double percent) {
   return stats.histogram.rbegin()->first;
 }
 
-std::string formatHistogram(const TurnStats& stats, uint32_t columns) {
+std::string formatHistogram(const TurnStats& stats, uint32_t columns, uint32_t rows) {
   if (stats.boards == 0) return "";
-  constexpr uint32_t kMaxRows = 30;
+  const uint32_t maxRows = std::max<uint32_t>(rows, 1);
   const uint32_t low = stats.histogram.begin()->first;
   const uint32_t high = stats.histogram.rbegin()->first;
-  const uint32_t binWidth = (high - low) / kMaxRows + 1;
+  const uint32_t binWidth = (high - low) / maxRows + 1;
   std::vector<uint64_t> bins((high - low) / binWidth + 1, 0);
   for (const auto& [turns, boards] : stats.histogram) bins[(turns - low) / binWidth] += boards;
 
@@ -128,7 +157,12 @@ std::string formatHistogram(const TurnStats& stats, uint32_t columns) {
 std::string formatSummary(const StudySummary& summary) {
   const uint64_t done = summary.stats.empty() ? 0 : summary.stats.front().boards;
   std::string text;
-  if (summary.interrupted)
+  if (!summary.failure.empty())
+    text +=
+        format("Stopped by a failed check: these figures cover the first %llu of %llu boards.\n\n",
+               static_cast<unsigned long long>(done),
+               static_cast<unsigned long long>(summary.boardsAsked));
+  else if (summary.interrupted)
     text += format("Interrupted: these figures cover the first %llu of %llu boards.\n\n",
                    static_cast<unsigned long long>(done),
                    static_cast<unsigned long long>(summary.boardsAsked));
@@ -136,9 +170,11 @@ std::string formatSummary(const StudySummary& summary) {
     for (size_t s = 0; s < summary.stats.size(); ++s)
       text += summary.solverLabels[s] + ":\n" + seriesLines(summary, summary.stats[s]) + "\n";
     text += "Turns per board:\n" + statsTable(summary);
+    // Several solvers share the rows a single one would have.
+    const auto rows = static_cast<uint32_t>(std::max<size_t>(10, 30 / summary.stats.size()));
     for (size_t s = 0; s < summary.stats.size(); ++s)
       text += "\n" + summary.solverLabels[s] + ", boards by turns:\n" +
-              formatHistogram(summary.stats[s], summary.columns);
+              formatHistogram(summary.stats[s], summary.columns, rows);
     text += "\n";
   }
   text += summary.origin + "\n";

@@ -14,9 +14,16 @@ struct TurnStats {
   uint64_t turnSum = 0;
   long double squareSum = 0;
   double microsSum = 0;
+  uint64_t proven = 0;  // boards whose count is a proven optimum
+  // Against the optimum, on the boards where exact proved it.
+  uint64_t compared = 0;
+  uint64_t excessSum = 0;
+  uint64_t optimal = 0;
+  uint32_t largestExcess = 0;
 };
 
-void addOutcome(TurnStats& stats, uint32_t turns, double micros);
+void addOutcome(TurnStats& stats, uint32_t turns, double micros, bool proven = false);
+void addExcess(TurnStats& stats, uint32_t excess);
 double meanTurns(const TurnStats& stats);
 // The sample standard deviation; 0 for fewer than two boards.
 double standardDeviation(const TurnStats& stats);
@@ -27,16 +34,18 @@ uint32_t percentileTurns(const TurnStats& stats, double percent);
 struct StudySummary {
   std::vector<std::string> solverLabels;
   std::vector<TurnStats> stats;  // one per solver, same order
+  int exactSolver = -1;          // which of them is exact, if one is
   uint32_t minSide = 0, maxSide = 0;
   uint32_t minColors = 0, maxColors = 0;
   std::string origin;  // where the boards came from and how to get them again
   uint64_t boardsAsked = 0;
   bool interrupted = false;
+  std::string failure;  // a solver's answer that failed its check ended the run
   double wallSeconds = 0;
   uint32_t threads = 1;
   uint32_t columns = 80;  // width the histogram bars may use
 };
 
 std::string formatSummary(const StudySummary& summary);
-// The histogram alone, one row per turn count or per bin of counts.
-std::string formatHistogram(const TurnStats& stats, uint32_t columns);
+// The histogram alone, one row per turn count or per bin of counts, at most `rows` rows.
+std::string formatHistogram(const TurnStats& stats, uint32_t columns, uint32_t rows = 30);

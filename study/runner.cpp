@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -23,21 +24,41 @@ struct Exchange {
   uint64_t nextToTake = 0;  // counted from the plan's first board
   uint64_t delivered = 0;
   uint32_t workersLeft = 0;
+  // Set on the caller's stop or when the run ends early; the searches watch it too.
+  std::atomic<bool> halt{false};
+  SolveLimits limits;  // the plan's, with `halt` as their stop
 };
 
-bool stopped(const StudyPlan& plan) {
-  return plan.stop != nullptr && plan.stop->load(std::memory_order_relaxed);
+bool needsGraph(const StudyPlan& plan) {
+  return plan.boundWanted || std::any_of(plan.solvers.begin(), plan.solvers.end(),
+                                         [](const SolverChoice& s) { return s.entry->needsGraph; });
 }
 
-void solveBoard(const StudyPlan& plan, SolverWorkspace& workspace, BoardOutcome& outcome) {
+void solveBoard(const StudyPlan& plan, Exchange& exchange, SolverWorkspace& workspace,
+                BoardOutcome& outcome) {
   supplyBoard(plan.supply, outcome.index, outcome.board);
+  const StudyBoard& board = outcome.board;
+  RegionGraph graph;
+  uint32_t startBound = 0;
+  if (needsGraph(plan)) {
+    graph = buildRegionGraph(board.side, board.colorCount, board.colors);
+    startBound = startLowerBound(graph);
+  }
   outcome.outcomes.resize(plan.solvers.size());
   outcome.micros.resize(plan.solvers.size());
-  for (size_t s = 0; s < plan.solvers.size(); ++s) {
+  outcome.abandoned = false;
+  outcome.failure.clear();
+  for (size_t s = 0; s < plan.solvers.size() && !outcome.abandoned; ++s) {
     const SolverChoice& solver = plan.solvers[s];
     const Clock::time_point start = Clock::now();
-    outcome.outcomes[s] = solver.entry->solve(outcome.board, solver.argument, workspace);
+    solver.entry->solve(SolverInput{board, graph, startBound, solver.argument, exchange.limits},
+                        workspace, outcome.outcomes[s]);
     outcome.micros[s] = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    outcome.abandoned = outcome.outcomes[s].interrupted && exchange.halt.load();
+    if (outcome.failure.empty() && !outcome.abandoned) {
+      const std::string fault = checkAnswer(board, solver, outcome.outcomes[s]);
+      if (!fault.empty()) outcome.failure = "board " + std::to_string(outcome.index) + ": " + fault;
+    }
   }
 }
 
@@ -50,14 +71,14 @@ void work(const StudyPlan& plan, Exchange& exchange) {
     {
       std::unique_lock lock(exchange.mutex);
       exchange.roomFreed.wait(lock, [&] {
-        return stopped(plan) || exchange.nextToTake >= plan.boardCount ||
+        return exchange.halt.load() || exchange.nextToTake >= plan.boardCount ||
                exchange.nextToTake < exchange.delivered + window;
       });
-      if (stopped(plan) || exchange.nextToTake >= plan.boardCount) break;
+      if (exchange.halt.load() || exchange.nextToTake >= plan.boardCount) break;
       taken = exchange.nextToTake++;
     }
     outcome.index = plan.firstBoard + taken;
-    solveBoard(plan, workspace, outcome);
+    solveBoard(plan, exchange, workspace, outcome);
     bool awaited = false;
     {
       std::lock_guard lock(exchange.mutex);
@@ -85,10 +106,26 @@ void supplyBoard(const BoardSupply& supply, uint64_t index, StudyBoard& board) {
     seededBoard(supply.seed, index, supply.side, supply.colorCount, board);
 }
 
-uint64_t runStudy(const StudyPlan& plan, const std::function<void(const BoardOutcome&)>& deliver,
+std::string checkAnswer(const StudyBoard& board, const SolverChoice& solver,
+                        const SolverOutcome& outcome) {
+  const std::optional<size_t> completedAfter = replayMoves(board.side, board.colors, outcome.moves);
+  const bool seriesCountOfOne = solver.entry->seriesCount && outcome.turns == 1 &&
+                                replayMoves(board.side, board.colors, {}) == size_t{0};
+  if (outcome.turns == outcome.moves.size() &&
+      (completedAfter == outcome.moves.size() || seriesCountOfOne))
+    return "";
+  return solver.label + " reported " + std::to_string(outcome.turns) + " turns, but its " +
+         std::to_string(outcome.moves.size()) + " moves " +
+         (completedAfter ? "complete the board after " + std::to_string(*completedAfter)
+                         : std::string("do not complete the board with the last of them"));
+}
+
+StudyEnd runStudy(const StudyPlan& plan, const std::function<void(const BoardOutcome&)>& deliver,
                   const std::function<void(uint64_t delivered)>& progress) {
   const uint32_t threads = std::max<uint32_t>(plan.threads, 1);
   Exchange exchange;
+  exchange.limits = plan.limits;
+  exchange.limits.stop = &exchange.halt;
   const size_t window = std::max<size_t>(256, size_t{64} * threads);
   exchange.slots.resize(window);
   exchange.filled.assign(window, 0);
@@ -96,12 +133,18 @@ uint64_t runStudy(const StudyPlan& plan, const std::function<void(const BoardOut
   std::vector<std::thread> workers;
   for (uint32_t i = 0; i < threads; ++i) workers.emplace_back([&] { work(plan, exchange); });
 
+  StudyEnd end;
   BoardOutcome current;
   Clock::time_point lastProgress = Clock::now();
   std::unique_lock lock(exchange.mutex);
   for (;;) {
     while (exchange.delivered < plan.boardCount && exchange.filled[exchange.delivered % window]) {
       const size_t slot = exchange.delivered % window;
+      if (exchange.slots[slot].abandoned || !exchange.slots[slot].failure.empty()) {
+        end.failure = exchange.slots[slot].failure;
+        exchange.halt = true;
+        break;
+      }
       std::swap(current, exchange.slots[slot]);
       exchange.filled[slot] = 0;
       ++exchange.delivered;
@@ -110,9 +153,9 @@ uint64_t runStudy(const StudyPlan& plan, const std::function<void(const BoardOut
       deliver(current);
       lock.lock();
     }
-    if (exchange.delivered >= plan.boardCount || exchange.workersLeft == 0) break;
-    if (stopped(plan)) exchange.roomFreed.notify_all();  // waiting workers see the stop
+    if (exchange.delivered >= plan.boardCount || exchange.workersLeft == 0 || exchange.halt) break;
     exchange.outcomeReady.wait_for(lock, kProgressInterval);
+    if (plan.stop != nullptr && plan.stop->load()) exchange.halt = true;
     if (Clock::now() - lastProgress >= kProgressInterval) {
       const uint64_t delivered = exchange.delivered;
       lock.unlock();
@@ -121,9 +164,9 @@ uint64_t runStudy(const StudyPlan& plan, const std::function<void(const BoardOut
       lock.lock();
     }
   }
-  const uint64_t delivered = exchange.delivered;
+  end.delivered = exchange.delivered;
   lock.unlock();
   exchange.roomFreed.notify_all();
   for (std::thread& worker : workers) worker.join();
-  return delivered;
+  return end;
 }

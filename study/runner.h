@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "study/boards.h"
@@ -25,6 +26,8 @@ struct BoardOutcome {
   StudyBoard board;
   std::vector<SolverOutcome> outcomes;  // one per solver, in the order asked
   std::vector<double> micros;           // each solver's time on this board
+  bool abandoned = false;               // a solver was stopped before its answer
+  std::string failure;                  // a solver's answer that failed its check
 };
 
 struct StudyPlan {
@@ -34,10 +37,23 @@ struct StudyPlan {
   std::vector<SolverChoice> solvers;
   uint32_t threads = 1;
   const std::atomic<bool>* stop = nullptr;  // once set, no further board is started
+  SolveLimits limits;                       // for each search; the runner sets their stop
+  bool boundWanted = false;                 // report every board's start bound
+};
+
+struct StudyEnd {
+  uint64_t delivered = 0;  // boards delivered: the first ones of the range
+  std::string failure;     // why the run ended early, when a solver's answer failed its check
 };
 
 // Solves the plan's boards and calls `deliver` for each on the calling thread, in board order,
-// and `progress` a few times a second with the number delivered so far. After a stop, the
-// boards delivered are exactly the first ones of the range. Returns how many were delivered.
-uint64_t runStudy(const StudyPlan& plan, const std::function<void(const BoardOutcome&)>& deliver,
+// and `progress` a few times a second with the number delivered so far. Every answer is
+// replayed on its board before it is delivered. A stop, or an answer that fails its replay,
+// ends the run: the boards delivered are then the first ones of the range, up to the one that
+// was stopped or failed.
+StudyEnd runStudy(const StudyPlan& plan, const std::function<void(const BoardOutcome&)>& deliver,
                   const std::function<void(uint64_t delivered)>& progress);
+
+// Why an answer does not hold, or "" when its moves complete the board in its count of turns.
+std::string checkAnswer(const StudyBoard& board, const SolverChoice& solver,
+                        const SolverOutcome& outcome);

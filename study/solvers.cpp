@@ -2,20 +2,58 @@
 
 #include <algorithm>
 #include <charconv>
+#include <utility>
 
 namespace {
 
 // The program's own greedy turn, counted as its series counts: the completing turn counts, and
 // a board that is already complete takes one turn.
-SolverOutcome solveGreedy(const StudyBoard& board, uint32_t, SolverWorkspace& workspace) {
-  playGreedy(board, workspace.greedy, workspace.greedyGame);
-  return {workspace.greedyGame.turns};
+void solveGreedy(const SolverInput& input, SolverWorkspace& workspace, SolverOutcome& outcome) {
+  playGreedy(input.board, workspace.greedy, workspace.greedyGame);
+  outcome.turns = workspace.greedyGame.turns;
+  outcome.moves.assign(workspace.greedyGame.colors.begin(), workspace.greedyGame.colors.end());
+  outcome.proven = false;
+  outcome.bound = input.startBound;
+  outcome.interrupted = false;
+}
+
+void takeSolution(Solution solution, SolverOutcome& outcome) {
+  outcome.turns = static_cast<uint32_t>(solution.moves.size());
+  outcome.moves = std::move(solution.moves);
+  outcome.proven = solution.proven;
+  outcome.bound = solution.bound;
+  outcome.interrupted = solution.interrupted;
+}
+
+void solveArea(const SolverInput& input, SolverWorkspace&, SolverOutcome& outcome) {
+  takeSolution(solveArea(input.graph, input.limits), outcome);
+}
+
+void solveDistance(const SolverInput& input, SolverWorkspace&, SolverOutcome& outcome) {
+  takeSolution(solveDistance(input.graph, input.limits), outcome);
+}
+
+void solveBeam(const SolverInput& input, SolverWorkspace&, SolverOutcome& outcome) {
+  takeSolution(solveBeam(input.graph, input.argument, input.limits), outcome);
+}
+
+void solveExact(const SolverInput& input, SolverWorkspace&, SolverOutcome& outcome) {
+  takeSolution(solveExact(input.graph, input.limits), outcome);
 }
 
 constexpr SolverEntry kSolvers[] = {
-    {"greedy", nullptr,
+    {"greedy", nullptr, false, true,
      "the program's own turn: the neighbouring region with the most neighbours gives the colour",
      solveGreedy},
+    {"area", nullptr, true, false, "each turn the colour that joins the most tiles", solveArea},
+    {"distance", nullptr, true, false,
+     "each turn the colour that brings all tiles closest, after any colour whose regions all "
+     "touch already",
+     solveDistance},
+    {"beam", "W", true, false, "keeps the W best positions after each turn (beam:10, beam:100)",
+     solveBeam},
+    {"exact", nullptr, true, false,
+     "the proven fewest turns (A* search within --time-limit and --memory-limit)", solveExact},
 };
 
 }  // namespace

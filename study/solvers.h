@@ -8,11 +8,26 @@
 #include <variant>
 #include <vector>
 
+#include "solve/region_graph.h"
+#include "solve/solver.h"
 #include "study/boards.h"
 #include "study/greedy.h"
 
 struct SolverOutcome {
   uint32_t turns = 0;
+  std::vector<uint8_t> moves;  // the colour of every turn
+  bool proven = false;         // turns is a proven optimum
+  uint32_t bound = 0;          // admissible lower bound: of the start, or as far as exact got
+  bool interrupted = false;    // stopped before it had its own answer
+};
+
+// What one board gives every solver that runs on it.
+struct SolverInput {
+  const StudyBoard& board;
+  const RegionGraph& graph;  // empty unless a solver of the run needs it or the CSV is written
+  uint32_t startBound;       // startLowerBound(graph), 0 when the graph is empty
+  uint32_t argument;         // the number after "name:", 0 when the solver takes none
+  const SolveLimits& limits;
 };
 
 // What one thread keeps between boards, so that solving a board allocates little.
@@ -24,13 +39,16 @@ struct SolverWorkspace {
 struct SolverEntry {
   const char* name;
   const char* argument;  // name of the number after "name:", or nullptr when it takes none
+  bool needsGraph;
+  bool seriesCount;  // counts as the program's series does: one turn on a complete board
   const char* summary;
-  SolverOutcome (*solve)(const StudyBoard& board, uint32_t argument, SolverWorkspace& workspace);
+  // Fills `outcome`, whose storage is kept from the board before.
+  void (*solve)(const SolverInput& input, SolverWorkspace& workspace, SolverOutcome& outcome);
 };
 
 std::span<const SolverEntry> solverTable();
 
-// One solver as asked for on the command line, e.g. "greedy".
+// One solver as asked for on the command line, e.g. "beam:10".
 struct SolverChoice {
   const SolverEntry* entry = nullptr;
   uint32_t argument = 0;

@@ -16,7 +16,11 @@ using StudyMatchesSeries = AppTest;
 
 TEST_F(StudyMatchesSeries, OnEveryBoardTheSeriesPrintsTheStudysTurnCount) {
   const auto solvers = std::get<std::vector<SolverChoice>>(parseSolvers({"greedy"}));
-  const StudyPlan plan{BoardSupply{nullptr, 2024, 12, 5}, 0, 60, solvers, 2, nullptr};
+  StudyPlan plan;
+  plan.supply = BoardSupply{nullptr, 2024, 12, 5};
+  plan.boardCount = 60;
+  plan.solvers = solvers;
+  plan.threads = 2;
   runStudy(
       plan,
       [&](const BoardOutcome& outcome) {

@@ -53,9 +53,10 @@ def test_summary_and_csv(scratch):
                            "--csv", csv, "--quiet")
     check(status == 0 and err == "", "a small study succeeds quietly", err)
     header, rows = csv_rows(csv, drop_micros=False)
-    check(header == "board,solver,turns,side,colors,micros", "CSV header", header)
+    check(header == "board,solver,turns,proven,bound,side,colors,micros", "CSV header", header)
     check([row[0] for row in rows] == [str(i) for i in range(50)], "one row per board, in order")
-    check(all(row[1] == "greedy" and row[3:5] == ["10", "4"] for row in rows), "CSV columns")
+    check(all(row[1] == "greedy" and row[3] == "0" and row[5:7] == ["10", "4"] for row in rows),
+          "CSV columns")
     turns = [int(row[2]) for row in rows]
     average = single(single(float(sum(turns))) / single(50.0))
     lines = out.splitlines()
@@ -69,8 +70,8 @@ def test_summary_and_csv(scratch):
     check(any(re.fullmatch(r"50 boards in [0-9.]+ s: [0-9]+ boards/s on [0-9]+ threads?", line)
               for line in lines), "the speed line", out)
     table = lines[lines.index("Turns per board:") + 1:]
-    check(table[0].split() == ["solver", "mean", "std", "dev", "min", "median", "p90", "p99",
-                               "max", "ms/board"], "statistics table header", out)
+    check(table[0].split() == ["solver", "mean", "sd", "min", "median", "p90", "p99", "max",
+                               "ms/board"], "statistics table header", out)
     check(table[1].split()[3] == str(min(turns)) and table[1].split()[7] == str(max(turns)),
           "table minimum and maximum", out)
     histogram = lines[lines.index("greedy, boards by turns:") + 1:]
@@ -89,6 +90,89 @@ def test_plot(scratch):
     check(len(lines) == 1 and any(t.startswith("greedy (mean ") for t in texts) and
           "turns to solve a board" in texts and "share of boards (%)" in texts,
           "the plot has the solver's line, its legend and both axis labels", str(texts))
+
+
+def flood_moves_needed(side, colors, moves):
+    """Plays the moves with a plain flood fill from tile 0; the number after which the board is
+    one region, or None."""
+    colors = list(colors)
+
+    def region():
+        seen, stack = {0}, [0]
+        while stack:
+            t = stack.pop()
+            x, y = t % side, t // side
+            for n, ok in ((t - 1, x > 0), (t + 1, x < side - 1), (t - side, y > 0),
+                          (t + side, y < side - 1)):
+                if ok and n not in seen and colors[n] == colors[0]:
+                    seen.add(n)
+                    stack.append(n)
+        return seen
+
+    joined = region()
+    if len(joined) == side * side:
+        return 0
+    for played, color in enumerate(moves, 1):
+        for t in joined:
+            colors[t] = color
+        joined = region()
+        if len(joined) == side * side:
+            return played if played == len(moves) else None
+    return None
+
+
+def test_solvers(scratch):
+    boards = os.path.join(scratch, "solver-boards.txt")
+    csv = os.path.join(scratch, "solvers.csv")
+    status, out, err = run("--seed", "3", "--boards", "40", "--size", "8", "--colors", "4",
+                           "--solver", "greedy,area,distance,beam:5,exact", "--moves",
+                           "--write-boards", boards, "--csv", csv, "--quiet")
+    check(status == 0, "five solvers at once", err)
+    header, rows = csv_rows(csv, drop_micros=False)
+    check(header == "board,solver,turns,proven,bound,side,colors,micros,moves", "CSV header",
+          header)
+    with open(boards) as f:
+        lines = [line for line in f.read().splitlines() if line and not line.startswith("#")]
+    by_board = {}
+    for row in rows:
+        by_board.setdefault(int(row[0]), {})[row[1]] = row
+    for index, solved in by_board.items():
+        grid = [int(c) for line in lines[index * 9 + 1:index * 9 + 9] for c in line.split()]
+        exact = int(solved["exact"][2])
+        check(solved["exact"][3] == "1", "exact proves every small board")
+        for name, row in solved.items():
+            turns, moves = int(row[2]), [int(m) for m in row[8].split()]
+            needed = flood_moves_needed(8, grid, moves)
+            greedy_on_complete = name == "greedy" and turns == 1 and \
+                flood_moves_needed(8, grid, []) == 0
+            check(turns == len(moves) and (needed == turns or greedy_on_complete),
+                  "board %d: %s's moves replay in its count" % (index, name), str(row))
+            check(turns >= exact, "board %d: exact is never above %s" % (index, name))
+            check(int(row[4]) <= exact, "board %d: %s's bound is at most the optimum" %
+                  (index, name))
+            check(row[3] == ("1" if name == "exact" else "0"), "only exact proves")
+    check("exact proved the optimum on 40 of 40 boards." in out, "the proof count", out)
+    table = out[out.index("Turns per board:"):].splitlines()
+    check(table[1].split()[-3:] == ["excess", "optimal", "worst"], "excess columns", out)
+    exact_row = [line for line in table if line.startswith("exact ")][0].split()
+    check(exact_row[-3:] == ["+0.00", "100.0%", "+0"], "exact against itself", out)
+
+
+def test_limits(scratch):
+    csv = os.path.join(scratch, "limits.csv")
+    status, out, err = run("--seed", "1", "--boards", "3", "--size", "24", "--colors", "6",
+                           "--solver", "exact", "--time-limit", "0.001", "--csv", csv,
+                           "--moves", "--quiet")
+    check(status == 0, "a study whose searches hit the time limit still ends well", err)
+    rows = csv_rows(csv)[1]
+    check(len(rows) == 3 and all(row[3] == "0" for row in rows), "no board proven", str(rows))
+    check(all(int(row[2]) == len(row[7].split()) and int(row[4]) <= int(row[2]) for row in rows),
+          "each reports a solution and a bound below it", str(rows))
+    check("exact proved the optimum on 0 of 3 boards;" in out, "the summary says so", out)
+    for args in (["--time-limit", "0"], ["--memory-limit", "1"], ["--solver", "beam"],
+                 ["--solver", "beam:0"], ["--solver", "exact:2"]):
+        status, _, err = run(*args)
+        check(status == 2, "bad limit or solver %s" % args, err)
 
 
 def test_reproducible(scratch):
@@ -178,7 +262,8 @@ def main():
     parser.add_argument("--program", required=True)
     PROGRAM = parser.parse_args().program
     with tempfile.TemporaryDirectory() as scratch:
-        for test in (test_summary_and_csv, test_plot, test_reproducible, test_board_files):
+        for test in (test_summary_and_csv, test_plot, test_solvers, test_limits,
+                     test_reproducible, test_board_files):
             test(scratch)
         test_bad_usage()
         if os.name == "posix":

@@ -97,7 +97,13 @@ std::vector<uint64_t> run(StudyPlan plan) {
 
 StudyPlan greedyPlan(uint64_t first, uint64_t count, uint32_t threads) {
   const auto solvers = std::get<std::vector<SolverChoice>>(parseSolvers({"greedy"}));
-  return StudyPlan{BoardSupply{nullptr, 42, 10, 5}, first, count, solvers, threads, nullptr};
+  StudyPlan plan;
+  plan.supply = BoardSupply{nullptr, 42, 10, 5};
+  plan.firstBoard = first;
+  plan.boardCount = count;
+  plan.solvers = solvers;
+  plan.threads = threads;
+  return plan;
 }
 
 TEST(Runner, DeliversInBoardOrderWhateverTheThreads) {
@@ -116,15 +122,37 @@ TEST(Runner, StopDeliversAPrefixOfTheRange) {
   plan.stop = &stop;
   uint64_t expected = 0;
   const uint64_t delivered = runStudy(
-      plan,
-      [&](const BoardOutcome& outcome) {
-        EXPECT_EQ(outcome.index, expected++);
-        if (outcome.index == 300) stop = true;
-      },
-      [](uint64_t) {});
+                                 plan,
+                                 [&](const BoardOutcome& outcome) {
+                                   EXPECT_EQ(outcome.index, expected++);
+                                   if (outcome.index == 300) stop = true;
+                                 },
+                                 [](uint64_t) {})
+                                 .delivered;
   EXPECT_EQ(delivered, expected);
   EXPECT_GT(delivered, 300u);
   EXPECT_LT(delivered, 1'000'000u);
+}
+
+TEST(Runner, AnswersAreCheckedByReplayingTheirMoves) {
+  const auto solvers = std::get<std::vector<SolverChoice>>(parseSolvers({"greedy", "distance"}));
+  const StudyBoard board{3, 3, {0, 1, 1, 2, 1, 0, 2, 2, 0}};  // solved by 1, 2, 0
+  const SolverChoice& greedy = solvers[0];
+  const SolverChoice& distance = solvers[1];
+  EXPECT_EQ(checkAnswer(board, distance, SolverOutcome{3, {1, 2, 0}}), "");
+  EXPECT_EQ(
+      checkAnswer(board, distance, SolverOutcome{2, {1, 2}}),
+      "distance reported 2 turns, but its 2 moves do not complete the board with the last of them");
+  EXPECT_EQ(
+      checkAnswer(board, distance, SolverOutcome{4, {1, 2, 0, 1}}),
+      "distance reported 4 turns, but its 4 moves do not complete the board with the last of them");
+  EXPECT_EQ(checkAnswer(board, distance, SolverOutcome{4, {1, 2, 0}}),
+            "distance reported 4 turns, but its 3 moves complete the board after 3");
+  // Only the program's own count gives a board that is complete already one turn.
+  const StudyBoard complete{3, 2, std::vector<uint8_t>(9, 1)};
+  EXPECT_EQ(checkAnswer(complete, greedy, SolverOutcome{1, {1}}), "");
+  EXPECT_EQ(checkAnswer(complete, distance, SolverOutcome{0, {}}), "");
+  EXPECT_NE(checkAnswer(complete, distance, SolverOutcome{1, {1}}), "");
 }
 
 TEST(Statistics, PercentilesAreNearestRankOverTheHistogram) {
