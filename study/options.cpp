@@ -15,9 +15,11 @@ constexpr const char* kExamples =
     "  tidefill-study --seed 7                      1000 boards of 14 x 14 with 6 colours\n"
     "  tidefill-study --size 64 --colors 32 --boards 200 --csv turns.csv\n"
     "  tidefill-study --seed 7 --write-boards b.txt  then: tidefill-study --from b.txt\n"
+    "  tidefill-study --solver greedy,distance,beam:10,exact --plot turns.svg\n"
     "\nResults go to standard output; the progress line to standard error, when it is a\n"
     "terminal. Exit status: 0 done, 1 a file could not be written, 2 bad usage or a bad board\n"
-    "file, 130 interrupted (the boards finished so far are reported).\n";
+    "file, 3 a solver's answer failed its replay (a bug), 130 interrupted (the boards\n"
+    "finished so far are reported).\n";
 
 int usageError(const std::string& message) {
   std::fprintf(stderr, "%s: %s\nRun '%s --help' for the options.\n", kProgram, message.c_str(),
