@@ -58,11 +58,16 @@ void mainLoopPass() {
   }
 }
 
+bool mainLoopStep(int& exitCode) {
+  if (!nextMessage(exitCode)) return false;
+  mainLoopPass();
+  dispatchMessage();
+  return true;
+}
+
 int runMainLoop() {
   int exitCode = 0;
-  while (nextMessage(exitCode)) {
-    mainLoopPass();
-    dispatchMessage();
+  while (mainLoopStep(exitCode)) {
   }
   return exitCode;
 }

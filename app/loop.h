@@ -24,5 +24,8 @@ void paceTurn();
 // The front end's work for one pass of the main loop: a series turn and its pause, or the F1
 // poll that may open the menu.
 void mainLoopPass();
+// One pass of the main loop: the next message, the front end's work, then the dispatch. False,
+// with the loop's result in `exitCode`, once the window has been closed.
+bool mainLoopStep(int& exitCode);
 // Retrieves messages until the window is closed; returns the exit code.
 int runMainLoop();
