@@ -41,6 +41,10 @@ bool initVideo() {
   // environment's SDL_RENDER_DRIVER still wins over this default.
   SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
   SDL_SetHintWithPriority(SDL_HINT_RENDER_VSYNC, "0", SDL_HINT_DEFAULT);
+  // The window surface on the platform's own framebuffer (MIT-SHM on X11), not on an OpenGL
+  // texture: without a GPU that means Mesa's software rasteriser, its threads and several
+  // milliseconds a frame.
+  SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
   // Without this, SDL_PollEvent reports an empty queue once per pump cycle even when events are
   // waiting, and a paint would run ahead of them.
   SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
