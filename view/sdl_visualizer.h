@@ -12,8 +12,7 @@
 inline constexpr const char* kWindowTitle = "Tidefill Solver Visualizer";
 
 inline SDL_Window* mainWindow = nullptr;
-inline SDL_Renderer* renderer = nullptr;
-inline int outputWidth = 0;  // the renderer's output size, read back after creation
+inline int outputWidth = 0;  // the window surface's size, read back after creation
 inline int outputHeight = 0;
 inline std::vector<PaletteColor> brushes;  // brushes[c] paints colour index c
 
@@ -27,5 +26,9 @@ bool takeWindowF1Press();
 // restores the terminal itself). Returns false with SDL_GetError() set when there is no display.
 bool initVideo();
 
-// Destroys the window, the renderer and the palette, so tests and benchmarks can make another.
+// Makes the next paint redraw the whole window, as after an exposure.
+void invalidateWindow();
+
+// Destroys the window and the palette, so tests, benchmarks and the end of the program leave
+// nothing behind.
 void closeVisualizer();
