@@ -1,16 +1,23 @@
-// The console and the F1 poll on POSIX terminals: the terminal (or pipe) the program was started
-// from is the console. While the main loop polls F1 the terminal is read without waiting and
-// without echo; before every question it is back in line mode, and it is restored however the
-// program ends. Known gap: a program stopped and resumed in the background is not handled.
+// The console, the F1 poll and the idle wait on POSIX terminals: the terminal (or pipe) the
+// program was started from is the console. While the main loop polls F1 or plays a series the
+// terminal is read without waiting and without echo; before every question it is back in line
+// mode, and it is restored however the program ends or stops. The idle wait sleeps on the
+// window's event connection and the terminal together.
+// Known gap: a program continued in the background stops again (SIGTTOU) when it sets the
+// terminal back up, until it is brought to the foreground.
+#include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <string_view>
+#include <utility>
 
 #include "app/console.h"
 #include "app/platform.h"
@@ -18,6 +25,7 @@
 
 namespace {
 
+bool consoleOpen = false;  // standard input is the program's to read
 bool stdinIsTerminal = false;
 termios savedTerminal{};  // as the program found it; put back when it ends
 termios lineTerminal{};   // the same in canonical mode with echo, for questions
@@ -30,6 +38,7 @@ volatile sig_atomic_t terminalTouchedElsewhere = 0;  // set after a stop: the sh
 constexpr std::string_view kF1Sequences[] = {"\x1bOP", "\x1b[11~", "\x1b[[A"};
 char pending[8] = {};  // the start of an F1 sequence that a read may have cut
 size_t pendingLength = 0;
+bool keptF1 = false;  // an F1 that arrived during a series, for the first poll after it
 
 void restoreTerminal() {
   if (stdinIsTerminal) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
@@ -91,12 +100,19 @@ bool terminalF1() {
   for (;;) {
     // Never block, even when something put the terminal back in line mode behind our back.
     pollfd ready{STDIN_FILENO, POLLIN, 0};
-    if (poll(&ready, 1, 0) <= 0 || (ready.revents & POLLIN) == 0) break;
-    const ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
+    if (poll(&ready, 1, 0) <= 0) break;
     // The terminal hung up, or the user typed the end-of-file key: the same end of input that
     // ends the program at a question ends it here too.
+    if ((ready.revents & POLLIN) == 0) {
+      if ((ready.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) throw EndOfInput{};
+      break;
+    }
+    const ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
     if (count == 0) throw EndOfInput{};
-    if (count < 0) break;
+    if (count < 0) {
+      if (errno == EINTR || errno == EAGAIN) break;
+      throw EndOfInput{};  // EIO: the terminal is gone, or can no longer be read from here
+    }
     for (ssize_t i = 0; i < count; ++i) {
       if (savedTerminal.c_cc[VEOF] != _POSIX_VDISABLE &&
           bytes[i] == static_cast<char>(savedTerminal.c_cc[VEOF]))
@@ -112,6 +128,7 @@ bool terminalF1() {
 void openConsole() {
   // Prompts end without a newline, so nothing may wait in a buffer.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
+  consoleOpen = true;
   stdinIsTerminal = isatty(STDIN_FILENO) != 0 && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
   if (!stdinIsTerminal) return;
   lineTerminal = savedTerminal;
@@ -130,7 +147,34 @@ void consoleLineMode() {
   pendingLength = 0;
 }
 
+// Piped or redirected input that is used up: the descriptor is at its end and the stream's
+// buffer is empty. Unread answers are left where they are, for the questions.
+bool redirectedInputEnded() {
+  pollfd ready{STDIN_FILENO, POLLIN, 0};
+  if (poll(&ready, 1, 0) <= 0) return false;  // the writer may still send more
+  if ((ready.revents & POLLNVAL) != 0) return true;
+  int waiting = 0;
+  if (ioctl(STDIN_FILENO, FIONREAD, &waiting) == 0 && waiting > 0) return false;
+  // The descriptor is at its end; a line may still wait in the stream's own buffer.
+  return std::cin.peek() == std::char_traits<char>::eof();
+}
+
 bool pollF1() {
-  const bool fromTerminal = stdinIsTerminal && terminalF1();
+  if (consoleOpen && !stdinIsTerminal && redirectedInputEnded()) throw EndOfInput{};
+  const bool fromTerminal = stdinIsTerminal && (terminalF1() || std::exchange(keptF1, false));
   return takeWindowF1Press() || fromTerminal;
+}
+
+void watchConsole() {
+  if (stdinIsTerminal && terminalF1()) keptF1 = true;
+}
+
+void waitForInput(std::chrono::milliseconds limit) {
+  if (keptF1 || windowInputPending()) return;
+  pollfd sources[2];
+  nfds_t count = 0;
+  if (const int window = windowEventDescriptor(); window >= 0)
+    sources[count++] = pollfd{window, POLLIN, 0};
+  if (stdinIsTerminal) sources[count++] = pollfd{STDIN_FILENO, POLLIN, 0};
+  poll(sources, count, static_cast<int>(limit.count()));
 }

@@ -51,14 +51,18 @@ void paceTurn() {
 
 void mainLoopPass() {
   if (loopState.running) {
+    watchConsole();
     seriesTurn();
     paceTurn();
-  } else if (pollF1()) {
-    runMenu();
+    return;
   }
+  // An answer that arrived together with the end of input has been acted on; nothing more can.
+  if (consoleInputEnded()) throw EndOfInput{};
+  if (pollF1()) runMenu();
 }
 
 bool mainLoopStep(int& exitCode) {
+  if (!loopState.running) waitForInput(kFrameInterval);
   if (!nextMessage(exitCode)) return false;
   mainLoopPass();
   dispatchMessage();

@@ -5,6 +5,8 @@
 // Known gap: a window smaller than asked for simply shows fewer tiles.
 #include "view/sdl_visualizer.h"
 
+#include <SDL_syswm.h>
+
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -116,6 +118,22 @@ bool takeWindowF1Press() {
   const bool pressed = windowF1Pressed;
   windowF1Pressed = false;
   return pressed;
+}
+
+bool windowInputPending() {
+  SDL_PumpEvents();
+  return windowF1Pressed || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+}
+
+int windowEventDescriptor() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (mainWindow != nullptr && SDL_GetWindowWMInfo(mainWindow, &info) &&
+      info.subsystem == SDL_SYSWM_X11)
+    return ConnectionNumber(info.info.x11.display);
+#endif
+  return -1;
 }
 
 void createVisualizer(void* /*instance*/) {

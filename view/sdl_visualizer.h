@@ -22,6 +22,13 @@ const PaletteColor& brushFor(uint32_t color);
 // True when F1 went down in the board window since the previous call.
 bool takeWindowF1Press();
 
+// True when an event or an F1 press is waiting for the main loop; reads what the window
+// system has sent first.
+bool windowInputPending();
+// The descriptor that becomes readable when the window system sends events (the X connection),
+// or -1 where there is none to wait on.
+int windowEventDescriptor();
+
 // Starts SDL's video subsystem once, without SDL's own SIGINT/SIGTERM handlers (the console
 // restores the terminal itself). Returns false with SDL_GetError() set when there is no display.
 bool initVideo();
