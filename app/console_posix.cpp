@@ -30,9 +30,9 @@ bool stdinIsTerminal = false;
 termios savedTerminal{};  // as the program found it; put back when it ends
 termios lineTerminal{};   // the same in canonical mode with echo, for questions
 termios pollTerminal{};   // no line editing, no echo, reads return at once
-enum class TerminalMode { asFound, line, poll };
-TerminalMode terminalMode = TerminalMode::asFound;
-volatile sig_atomic_t terminalTouchedElsewhere = 0;  // set after a stop: the shell reset it
+enum class TerminalMode : sig_atomic_t { asFound, line, poll };
+volatile TerminalMode terminalMode = TerminalMode::asFound;  // also read by the Ctrl-Z handler
+volatile sig_atomic_t terminalTouchedElsewhere = 0;          // set after a stop: the shell reset it
 
 // F1 as terminals send it: xterm's SS3 form, the VT220 function key, and the Linux console.
 constexpr std::string_view kF1Sequences[] = {"\x1bOP", "\x1b[11~", "\x1b[[A"};
@@ -50,10 +50,42 @@ void restoreAndReraise(int signalNumber) {
   raise(signalNumber);
 }
 
+const termios& attributesOf(TerminalMode mode) {
+  switch (mode) {
+    case TerminalMode::line:
+      return lineTerminal;
+    case TerminalMode::poll:
+      return pollTerminal;
+    default:
+      return savedTerminal;
+  }
+}
+
+void setStopHandler(void (*handler)(int)) {
+  struct sigaction action {};
+  sigemptyset(&action.sa_mask);
+  action.sa_handler = handler;
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTSTP, &action, nullptr);
+}
+
+// Ctrl-Z: the terminal as it was found, then the default stop. Where nothing does job control
+// (a session leader started straight from a terminal emulator) the kernel discards that stop
+// instead of leaving the program stopped for good. Either way the program goes on here, and
+// puts the terminal back the way it needs it.
 void restoreAndStop(int /*signalNumber*/) {
+  const int savedErrno = errno;
   restoreTerminal();
-  terminalTouchedElsewhere = 1;
-  kill(getpid(), SIGSTOP);
+  setStopHandler(SIG_DFL);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+  raise(SIGTSTP);
+  setStopHandler(restoreAndStop);
+  if (stdinIsTerminal) tcsetattr(STDIN_FILENO, TCSANOW, &attributesOf(terminalMode));
+  terminalTouchedElsewhere = 1;  // the shell may set it again when it continues the program
+  errno = savedErrno;
 }
 
 void installHandlers() {
@@ -64,9 +96,7 @@ void installHandlers() {
   for (int signalNumber :
        {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
     sigaction(signalNumber, &action, nullptr);
-  action.sa_handler = restoreAndStop;
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGTSTP, &action, nullptr);
+  setStopHandler(restoreAndStop);
 }
 
 // Feeds one byte to the F1 recogniser; true when it completes an F1 sequence.
@@ -89,8 +119,8 @@ bool feedByte(char byte) {
 void enterMode(TerminalMode mode, const termios& attributes) {
   if (terminalMode == mode && !terminalTouchedElsewhere) return;
   terminalTouchedElsewhere = 0;
+  terminalMode = mode;  // first, so that a Ctrl-Z from here on restores the new mode
   tcsetattr(STDIN_FILENO, TCSANOW, &attributes);
-  terminalMode = mode;
 }
 
 bool terminalF1() {

@@ -745,6 +745,11 @@ def cpu_seconds(session):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
+def process_state(session):
+    with open("/proc/%d/stat" % session.process.pid) as stat:
+        return stat.read().rsplit(")", 1)[1].split()[0]
+
+
 def case_idle_program_sleeps(session):
     start_up(session, 64, 32)
     session.wait_terminal(False)
@@ -803,6 +808,22 @@ def case_end_of_piped_input_after_the_answers(session):
     session.wait_for(HINT)
     status = session.wait_exit()
     check(status == 0, "exit status %s at end of piped input" % status)
+
+
+def case_ctrl_z_without_job_control(session):
+    """Started as a session leader with no shell: there is no job control to continue a stopped
+    program, so Ctrl-Z must not stop it."""
+    start_up(session, 5, 3)
+    session.wait_terminal(False)
+    os.write(session.master, bytes([session.terminal_before[6][termios.VSUSP][0]]))
+    time.sleep(0.3)
+    check(process_state(session) != "T", "Ctrl-Z stopped the program for good")
+    session.wait_terminal(False)  # the polling mode is back
+    check(not session.local_flags() & termios.ECHO, "the terminal echoes after Ctrl-Z")
+    open_menu(session, "terminal")
+    choose(session, 1)
+    session.wait_for(HINT)
+    session.expect_nothing_more()
 
 
 def case_no_display(session):
@@ -869,6 +890,7 @@ def cases(options):
             ("end_of_piped_input_after_the_answers", case_end_of_piped_input_after_the_answers,
              {"pipe": True}),
             ("end_of_input_with_the_last_answer", case_end_of_input_with_the_last_answer, {}),
+            ("ctrl_z_without_job_control", case_ctrl_z_without_job_control, {}),
             ("idle_program_sleeps", case_idle_program_sleeps, {}),
             ("no_display", case_no_display, {"display": False}),
         ]
