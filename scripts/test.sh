@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test: the unit tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the unit and end-to-end tests of the release
-# program, the benchmarks briefly, and the Windows program under Wine.
+# program, a short use of it under valgrind, the benchmarks briefly, and the Windows program
+# under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -13,6 +14,9 @@ cmake --workflow --preset debug
 
 step "release build: unit and end-to-end tests"
 cmake --workflow --preset release
+
+step "release program under valgrind: no memory errors, nothing lost at exit"
+scripts/test-valgrind.sh
 
 step "benchmarks, briefly"
 for bench in build/release/bench/*_bench; do

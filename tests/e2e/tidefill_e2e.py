@@ -826,6 +826,22 @@ def case_ctrl_z_without_job_control(session):
     session.expect_nothing_more()
 
 
+def case_series_then_end_of_input(session):
+    """A short use of the whole program, for runs under valgrind or another checker."""
+    start_up(session, 6, 4, sleep="1")
+    open_menu(session, "terminal")
+    choose(session, 5)
+    session.answer(SERIES_PROMPT, "2")
+    session.wait_for(HINT)
+    session.wait_for("Worst Turns to solve a board: ", any_gap=True)
+    session.wait_for_line(re.compile(r"\d+\n"), "the worst turns")
+    session.wait_terminal(False)
+    os.write(session.master, bytes([session.terminal_before[6][termios.VEOF][0]]))
+    status = session.wait_exit()
+    check(status == 0, "exit status %s" % status)
+    expect_terminal_restored(session)
+
+
 def case_no_display(session):
     status = session.wait_exit()
     output = session.text()
@@ -897,6 +913,9 @@ def cases(options):
         if "terminal" in options.f1:
             table.append(("end_of_input_in_the_menu", case_end_of_input_in_the_menu, {}))
             table.append(("ctrl_d_during_a_series", case_ctrl_d_during_a_series, {}))
+    # Not run by default: for a run of the program under a checker (--case).
+    if options.case and "series_then_end_of_input" in options.case:
+        table.append(("series_then_end_of_input", case_series_then_end_of_input, {}))
     return table
 
 
