@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test: the unit tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the unit and end-to-end tests of the release
-# program, a short use of it under valgrind, the benchmarks briefly, and the Windows program
-# under Wine.
+# program, a short use of it under valgrind, the benchmarks briefly, a minute of fuzzing of the
+# console layer, and the Windows program under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -22,6 +22,9 @@ step "benchmarks, briefly"
 for bench in build/release/bench/*_bench; do
   "$bench" --benchmark_min_time=0.01
 done
+
+step "fuzzing the console layer for a minute"
+scripts/fuzz.sh 60
 
 step "Windows program, cross-built and run under Wine"
 scripts/test-windows.sh
