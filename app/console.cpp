@@ -68,6 +68,11 @@ std::string readLine() {
   return line;
 }
 
+bool consoleInputEnded() {
+  const std::istream& input = consoleInput ? *consoleInput : std::cin;
+  return !input.good();
+}
+
 int32_t parseInt(std::string_view text) {
   size_t position = 0;
   while (position < text.size() && isBlank(text[position])) ++position;

@@ -30,6 +30,10 @@ void consolePrint(const char* format, ...)
 // One line without its newline (and without one trailing CR). Throws EndOfInput.
 std::string readLine();
 
+// True once a read has met the end of the console's input, for instance when the last answer
+// was ended by end of input instead of a newline.
+bool consoleInputEnded();
+
 // Leading white space, optional sign, decimal digits up to the first non-digit; 0 without a
 // digit; clamped to the signed 32-bit range.
 int32_t parseInt(std::string_view text);

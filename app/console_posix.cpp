@@ -1,16 +1,23 @@
-// The console and the F1 poll on POSIX terminals: the terminal (or pipe) the program was started
-// from is the console. While the main loop polls F1 the terminal is read without waiting and
-// without echo; before every question it is back in line mode, and it is restored however the
-// program ends. Known gap: a program stopped and resumed in the background is not handled.
+// The console, the F1 poll and the idle wait on POSIX terminals: the terminal (or pipe) the
+// program was started from is the console. While the main loop polls F1 or plays a series the
+// terminal is read without waiting and without echo; before every question it is back in line
+// mode, and it is restored however the program ends or stops. The idle wait sleeps on the
+// window's event connection and the terminal together.
+// Known gap: a program continued in the background stops again (SIGTTOU) when it sets the
+// terminal back up, until it is brought to the foreground.
+#include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <string_view>
+#include <utility>
 
 #include "app/console.h"
 #include "app/platform.h"
@@ -18,18 +25,20 @@
 
 namespace {
 
+bool consoleOpen = false;  // standard input is the program's to read
 bool stdinIsTerminal = false;
 termios savedTerminal{};  // as the program found it; put back when it ends
 termios lineTerminal{};   // the same in canonical mode with echo, for questions
 termios pollTerminal{};   // no line editing, no echo, reads return at once
-enum class TerminalMode { asFound, line, poll };
-TerminalMode terminalMode = TerminalMode::asFound;
-volatile sig_atomic_t terminalTouchedElsewhere = 0;  // set after a stop: the shell reset it
+enum class TerminalMode : sig_atomic_t { asFound, line, poll };
+volatile TerminalMode terminalMode = TerminalMode::asFound;  // also read by the Ctrl-Z handler
+volatile sig_atomic_t terminalTouchedElsewhere = 0;          // set after a stop: the shell reset it
 
 // F1 as terminals send it: xterm's SS3 form, the VT220 function key, and the Linux console.
 constexpr std::string_view kF1Sequences[] = {"\x1bOP", "\x1b[11~", "\x1b[[A"};
 char pending[8] = {};  // the start of an F1 sequence that a read may have cut
 size_t pendingLength = 0;
+bool keptF1 = false;  // an F1 that arrived during a series, for the first poll after it
 
 void restoreTerminal() {
   if (stdinIsTerminal) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
@@ -41,10 +50,42 @@ void restoreAndReraise(int signalNumber) {
   raise(signalNumber);
 }
 
+const termios& attributesOf(TerminalMode mode) {
+  switch (mode) {
+    case TerminalMode::line:
+      return lineTerminal;
+    case TerminalMode::poll:
+      return pollTerminal;
+    default:
+      return savedTerminal;
+  }
+}
+
+void setStopHandler(void (*handler)(int)) {
+  struct sigaction action {};
+  sigemptyset(&action.sa_mask);
+  action.sa_handler = handler;
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTSTP, &action, nullptr);
+}
+
+// Ctrl-Z: the terminal as it was found, then the default stop. Where nothing does job control
+// (a session leader started straight from a terminal emulator) the kernel discards that stop
+// instead of leaving the program stopped for good. Either way the program goes on here, and
+// puts the terminal back the way it needs it.
 void restoreAndStop(int /*signalNumber*/) {
+  const int savedErrno = errno;
   restoreTerminal();
-  terminalTouchedElsewhere = 1;
-  kill(getpid(), SIGSTOP);
+  setStopHandler(SIG_DFL);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+  raise(SIGTSTP);
+  setStopHandler(restoreAndStop);
+  if (stdinIsTerminal) tcsetattr(STDIN_FILENO, TCSANOW, &attributesOf(terminalMode));
+  terminalTouchedElsewhere = 1;  // the shell may set it again when it continues the program
+  errno = savedErrno;
 }
 
 void installHandlers() {
@@ -55,9 +96,7 @@ void installHandlers() {
   for (int signalNumber :
        {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
     sigaction(signalNumber, &action, nullptr);
-  action.sa_handler = restoreAndStop;
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGTSTP, &action, nullptr);
+  setStopHandler(restoreAndStop);
 }
 
 // Feeds one byte to the F1 recogniser; true when it completes an F1 sequence.
@@ -80,8 +119,8 @@ bool feedByte(char byte) {
 void enterMode(TerminalMode mode, const termios& attributes) {
   if (terminalMode == mode && !terminalTouchedElsewhere) return;
   terminalTouchedElsewhere = 0;
+  terminalMode = mode;  // first, so that a Ctrl-Z from here on restores the new mode
   tcsetattr(STDIN_FILENO, TCSANOW, &attributes);
-  terminalMode = mode;
 }
 
 bool terminalF1() {
@@ -91,12 +130,19 @@ bool terminalF1() {
   for (;;) {
     // Never block, even when something put the terminal back in line mode behind our back.
     pollfd ready{STDIN_FILENO, POLLIN, 0};
-    if (poll(&ready, 1, 0) <= 0 || (ready.revents & POLLIN) == 0) break;
-    const ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
+    if (poll(&ready, 1, 0) <= 0) break;
     // The terminal hung up, or the user typed the end-of-file key: the same end of input that
     // ends the program at a question ends it here too.
+    if ((ready.revents & POLLIN) == 0) {
+      if ((ready.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) throw EndOfInput{};
+      break;
+    }
+    const ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
     if (count == 0) throw EndOfInput{};
-    if (count < 0) break;
+    if (count < 0) {
+      if (errno == EINTR || errno == EAGAIN) break;
+      throw EndOfInput{};  // EIO: the terminal is gone, or can no longer be read from here
+    }
     for (ssize_t i = 0; i < count; ++i) {
       if (savedTerminal.c_cc[VEOF] != _POSIX_VDISABLE &&
           bytes[i] == static_cast<char>(savedTerminal.c_cc[VEOF]))
@@ -112,6 +158,7 @@ bool terminalF1() {
 void openConsole() {
   // Prompts end without a newline, so nothing may wait in a buffer.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
+  consoleOpen = true;
   stdinIsTerminal = isatty(STDIN_FILENO) != 0 && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
   if (!stdinIsTerminal) return;
   lineTerminal = savedTerminal;
@@ -130,7 +177,34 @@ void consoleLineMode() {
   pendingLength = 0;
 }
 
+// Piped or redirected input that is used up: the descriptor is at its end and the stream's
+// buffer is empty. Unread answers are left where they are, for the questions.
+bool redirectedInputEnded() {
+  pollfd ready{STDIN_FILENO, POLLIN, 0};
+  if (poll(&ready, 1, 0) <= 0) return false;  // the writer may still send more
+  if ((ready.revents & POLLNVAL) != 0) return true;
+  int waiting = 0;
+  if (ioctl(STDIN_FILENO, FIONREAD, &waiting) == 0 && waiting > 0) return false;
+  // The descriptor is at its end; a line may still wait in the stream's own buffer.
+  return std::cin.peek() == std::char_traits<char>::eof();
+}
+
 bool pollF1() {
-  const bool fromTerminal = stdinIsTerminal && terminalF1();
+  if (consoleOpen && !stdinIsTerminal && redirectedInputEnded()) throw EndOfInput{};
+  const bool fromTerminal = stdinIsTerminal && (terminalF1() || std::exchange(keptF1, false));
   return takeWindowF1Press() || fromTerminal;
+}
+
+void watchConsole() {
+  if (stdinIsTerminal && terminalF1()) keptF1 = true;
+}
+
+void waitForInput(std::chrono::milliseconds limit) {
+  if (keptF1 || windowInputPending()) return;
+  pollfd sources[2];
+  nfds_t count = 0;
+  if (const int window = windowEventDescriptor(); window >= 0)
+    sources[count++] = pollfd{window, POLLIN, 0};
+  if (stdinIsTerminal) sources[count++] = pollfd{STDIN_FILENO, POLLIN, 0};
+  poll(sources, count, static_cast<int>(limit.count()));
 }

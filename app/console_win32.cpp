@@ -1,5 +1,6 @@
 // The console on Windows: a GUI process gets its own console and points the C streams at it;
-// F1 is read from the asynchronous key state, so it counts wherever the keyboard focus is.
+// F1 is read from the asynchronous key state, so it counts wherever the keyboard focus is. The
+// idle wait sleeps on the thread's message queue.
 // Known gap: the console's own line editing is used as it is (no end-of-input key is special).
 #include "app/windows_api.h"
 
@@ -27,4 +28,15 @@ void consoleLineMode() {}
 // The lowest bit is set when the key went down since the previous call.
 bool pollF1() {
   return (GetAsyncKeyState(VK_F1) & 1) != 0;
+}
+
+// The console echoes and edits lines itself; nothing is read from it outside a question.
+void watchConsole() {}
+
+// Everything but QS_PAINT: the window's update region is never validated, so a paint is always
+// due and would end the wait at once. F1 pressed in the console window sends this thread no
+// message; the poll after the timeout sees it.
+void waitForInput(std::chrono::milliseconds limit) {
+  MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(limit.count()),
+                              QS_ALLINPUT & ~QS_PAINT, MWMO_INPUTAVAILABLE);
 }

@@ -51,18 +51,27 @@ void paceTurn() {
 
 void mainLoopPass() {
   if (loopState.running) {
+    watchConsole();
     seriesTurn();
     paceTurn();
-  } else if (pollF1()) {
-    runMenu();
+    return;
   }
+  // An answer that arrived together with the end of input has been acted on; nothing more can.
+  if (consoleInputEnded()) throw EndOfInput{};
+  if (pollF1()) runMenu();
+}
+
+bool mainLoopStep(int& exitCode) {
+  if (!loopState.running) waitForInput(kFrameInterval);
+  if (!nextMessage(exitCode)) return false;
+  mainLoopPass();
+  dispatchMessage();
+  return true;
 }
 
 int runMainLoop() {
   int exitCode = 0;
-  while (nextMessage(exitCode)) {
-    mainLoopPass();
-    dispatchMessage();
+  while (mainLoopStep(exitCode)) {
   }
   return exitCode;
 }

@@ -1,6 +1,8 @@
-// What the front end needs of the platform's console and keyboard; one implementation per
-// platform (console_posix.cpp, console_win32.cpp).
+// What the front end needs of the platform's console, keyboard and message wait; one
+// implementation per platform (console_posix.cpp, console_win32.cpp).
 #pragma once
+
+#include <chrono>
 
 // Gives the process its console and makes every print visible at once.
 void openConsole();
@@ -9,5 +11,16 @@ void openConsole();
 // console never leaves it.
 void consoleLineMode();
 
-// True when F1 was pressed since the previous call, without waiting.
+// True when F1 was pressed since the previous call, without waiting. Throws EndOfInput when
+// the console's input has ended, since no question could be answered any more.
 bool pollF1();
+
+// During a series: takes what the console sent since the last call, without waiting and
+// without echo. An F1 is kept for the first poll after the series; the end-of-file key throws
+// EndOfInput. A no-op where the console keeps its own line editing.
+void watchConsole();
+
+// Sleeps until a window message or console input may be waiting, or `limit` has passed;
+// returns at once when one already is. Called before each pass while no series runs, so that
+// an idle program sleeps instead of spinning.
+void waitForInput(std::chrono::milliseconds limit);

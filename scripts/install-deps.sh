@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs and that are missing. With "test" it adds what
-# the tests need: Xvfb and xdotool for the end-to-end runs, mingw-w64 and Wine for the Windows
+# the tests need: Xvfb and xdotool for the end-to-end runs, valgrind and a session bus for the
+# leak check, clang with libFuzzer for the fuzz target, mingw-w64 and Wine for the Windows
 # program.
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libsdl2-dev libcli11-dev help2man)
 if [[ "${1:-}" == "test" ]]; then
-  packages+=(python3 xvfb xauth x11-utils xdotool g++-mingw-w64-x86-64-posix wine wine64)
+  packages+=(python3 xvfb xauth x11-utils xdotool valgrind dbus-daemon clang libclang-rt-dev
+             g++-mingw-w64-x86-64-posix wine wine64)
   # Wine only recommends these, but its X11 driver and Direct2D (drawn through OpenGL) need them.
   packages+=(libgl1 libgl1-mesa-dri libglx-mesa0 libxcomposite1 libxcursor1 libxfixes3 libxi6
              libxinerama1 libxrandr2 libxrender1 libxxf86vm1)

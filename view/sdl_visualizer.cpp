@@ -1,8 +1,11 @@
-// The board window on SDL2 (Linux, macOS): a fixed-size window, a renderer without vsync or
-// blending, one colour per colour index, and a paint message whenever SDL's queue is empty.
-// Known gaps: the renderer is never recreated after a device loss (the software renderer used by
-// default has none), and a window smaller than asked for simply shows fewer tiles.
+// The board window on SDL2 (Linux, macOS): a fixed-size window painted through its window
+// surface, one colour per colour index, and a paint message whenever SDL's queue is empty. A
+// paint fills and presents only the tiles whose colour changed since the last one; the first
+// paint, and the first after an exposure, redraws everything.
+// Known gap: a window smaller than asked for simply shows fewer tiles.
 #include "view/sdl_visualizer.h"
+
+#include <SDL_syswm.h>
 
 #include <stdexcept>
 #include <string>
@@ -19,8 +22,16 @@ SDL_Event currentEvent{};
 bool currentIsPaint = false;
 bool windowF1Pressed = false;
 
-// Per-colour rectangle lists reused across frames, so a paint allocates nothing.
-std::vector<std::vector<SDL_Rect>> rectsByColor;
+// What the window shows: the surface painted last and the colour of every tile on it. Anything
+// that may have spoiled the picture sets wholeFrameDue.
+SDL_Surface* paintedSurface = nullptr;
+std::vector<uint32_t> paintedColors;
+bool wholeFrameDue = true;
+
+// Buffers reused across frames, so a paint allocates nothing.
+std::vector<uint32_t> changedTiles;
+std::vector<Uint32> surfaceColors;  // brushes in the surface's pixel format
+std::vector<SDL_Rect> updateRects;
 
 [[noreturn]] void failWith(const char* call) {
   throw std::runtime_error(std::string("cannot create the board window: ") + call + ": " +
@@ -32,15 +43,55 @@ bool isCloseRequest(const SDL_Event& event) {
          (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
 }
 
+// Events after which the window's contents may be gone or stale.
+bool spoilsPicture(const SDL_Event& event) {
+  if (event.type != SDL_WINDOWEVENT) return false;
+  switch (event.window.event) {
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_MAXIMIZED:
+    case SDL_WINDOWEVENT_RESIZED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+SDL_Rect tileRect(uint32_t index) {
+  const uint32_t side = game.boardSize;
+  const int cell = settings.cellSize;
+  return SDL_Rect{static_cast<int>(index % side) * cell, static_cast<int>(index / side) * cell,
+                  cell, cell};
+}
+
+// One rectangle for every run of changed tiles in a row; changedTiles is in index order.
+void collectUpdateRects() {
+  updateRects.clear();
+  const uint32_t side = game.boardSize;
+  for (size_t i = 0; i < changedTiles.size();) {
+    SDL_Rect run = tileRect(changedTiles[i]);
+    size_t next = i + 1;
+    while (next < changedTiles.size() && changedTiles[next] == changedTiles[next - 1] + 1 &&
+           changedTiles[next] % side != 0) {
+      run.w += settings.cellSize;
+      ++next;
+    }
+    updateRects.push_back(run);
+    i = next;
+  }
+}
+
 }  // namespace
 
 bool initVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  // Software rendering is exact and dependable under Xvfb and the dummy driver; the
-  // environment's SDL_RENDER_DRIVER still wins over this default.
-  SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
-  SDL_SetHintWithPriority(SDL_HINT_RENDER_VSYNC, "0", SDL_HINT_DEFAULT);
+  // The window surface on the platform's own framebuffer (MIT-SHM on X11), not on an OpenGL
+  // texture: without a GPU that means Mesa's software rasteriser, its threads and several
+  // milliseconds a frame.
+  SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
   // Without this, SDL_PollEvent reports an empty queue once per pump cycle even when events are
   // waiting, and a paint would run ahead of them.
   SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
@@ -69,15 +120,32 @@ bool takeWindowF1Press() {
   return pressed;
 }
 
+bool windowInputPending() {
+  SDL_PumpEvents();
+  return windowF1Pressed || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+}
+
+int windowEventDescriptor() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (mainWindow != nullptr && SDL_GetWindowWMInfo(mainWindow, &info) &&
+      info.subsystem == SDL_SYSWM_X11)
+    return ConnectionNumber(info.info.x11.display);
+#endif
+  return -1;
+}
+
 void createVisualizer(void* /*instance*/) {
   if (!initVideo()) failWith("SDL_Init");
   const int side = settings.cellSize * settings.boardSize;
   mainWindow = SDL_CreateWindow(kWindowTitle, 0, 0, side, side, SDL_WINDOW_SHOWN);
   if (mainWindow == nullptr) failWith("SDL_CreateWindow");
-  renderer = SDL_CreateRenderer(mainWindow, -1, 0);
-  if (renderer == nullptr) failWith("SDL_CreateRenderer");
-  SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight);
-  SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+  const SDL_Surface* surface = SDL_GetWindowSurface(mainWindow);
+  if (surface == nullptr) failWith("SDL_GetWindowSurface");
+  outputWidth = surface->w;
+  outputHeight = surface->h;
+  invalidateWindow();
 }
 
 void createPalette() {
@@ -101,6 +169,7 @@ void dispatchMessage() {
     paintBoard();
     return;
   }
+  if (spoilsPicture(currentEvent)) wholeFrameDue = true;
   // SDL only reports keys of its own windows; the id is 0 while focus is still being settled.
   const SDL_KeyboardEvent& key = currentEvent.key;
   if (currentEvent.type == SDL_KEYDOWN && key.keysym.sym == SDLK_F1 && key.repeat == 0 &&
@@ -108,36 +177,56 @@ void dispatchMessage() {
     windowF1Pressed = true;
 }
 
+void invalidateWindow() {
+  wholeFrameDue = true;
+}
+
 void paintBoard() {
-  for (auto& rects : rectsByColor) rects.clear();
-  if (rectsByColor.size() < brushes.size()) rectsByColor.resize(brushes.size());
-  const auto side = static_cast<uint32_t>(settings.boardSize);
-  const auto cell = static_cast<int>(settings.cellSize);
-  for (uint32_t y = 0; y < side; ++y) {
-    for (uint32_t x = 0; x < side; ++x) {
-      const uint32_t color = game.board[tileIndex(game, x, y)].color;
-      brushFor(color);  // a colour without a brush is a broken invariant: throw, don't draw
-      rectsByColor[color].push_back(
-          SDL_Rect{static_cast<int>(x) * cell, static_cast<int>(y) * cell, cell, cell});
-    }
+  SDL_Surface* surface = SDL_GetWindowSurface(mainWindow);
+  if (surface == nullptr) return;  // nothing to draw on; the next surface is painted whole
+  const size_t tileCount = game.board.size();
+  if (surface != paintedSurface || paintedColors.size() != tileCount) wholeFrameDue = true;
+
+  // Every colour is checked before anything is drawn: a colour without a brush is a broken
+  // invariant, and throws.
+  changedTiles.clear();
+  paintedColors.resize(tileCount);
+  for (uint32_t index = 0; index < tileCount; ++index) {
+    const uint32_t color = game.board[index].color;
+    if (!wholeFrameDue && color == paintedColors[index]) continue;
+    brushFor(color);
+    changedTiles.push_back(index);
   }
-  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0);
-  SDL_RenderClear(renderer);
-  for (uint32_t color = 0; color < brushes.size(); ++color) {
-    const std::vector<SDL_Rect>& rects = rectsByColor[color];
-    if (rects.empty()) continue;
-    const PaletteColor& brush = brushes[color];
-    SDL_SetRenderDrawColor(renderer, brush.red, brush.green, brush.blue, SDL_ALPHA_OPAQUE);
-    SDL_RenderFillRects(renderer, rects.data(), static_cast<int>(rects.size()));
+  if (changedTiles.empty()) return;
+
+  surfaceColors.clear();
+  for (const PaletteColor& brush : brushes)
+    surfaceColors.push_back(SDL_MapRGB(surface->format, brush.red, brush.green, brush.blue));
+  if (wholeFrameDue) SDL_FillRect(surface, nullptr, SDL_MapRGBA(surface->format, 0, 0, 0, 0));
+  for (const uint32_t index : changedTiles) {
+    const uint32_t color = game.board[index].color;
+    const SDL_Rect square = tileRect(index);
+    SDL_FillRect(surface, &square, surfaceColors[color]);
+    paintedColors[index] = color;
   }
-  SDL_RenderPresent(renderer);
+
+  if (wholeFrameDue) {
+    SDL_UpdateWindowSurface(mainWindow);
+  } else {
+    collectUpdateRects();
+    SDL_UpdateWindowSurfaceRects(mainWindow, updateRects.data(),
+                                 static_cast<int>(updateRects.size()));
+  }
+  paintedSurface = surface;
+  wholeFrameDue = false;
 }
 
 void closeVisualizer() {
-  if (renderer != nullptr) SDL_DestroyRenderer(renderer);
   if (mainWindow != nullptr) SDL_DestroyWindow(mainWindow);
-  renderer = nullptr;
   mainWindow = nullptr;
+  paintedSurface = nullptr;
+  paintedColors.clear();
+  wholeFrameDue = true;
   outputWidth = outputHeight = 0;
   brushes.clear();
   windowF1Pressed = false;

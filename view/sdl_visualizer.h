@@ -12,8 +12,7 @@
 inline constexpr const char* kWindowTitle = "Tidefill Solver Visualizer";
 
 inline SDL_Window* mainWindow = nullptr;
-inline SDL_Renderer* renderer = nullptr;
-inline int outputWidth = 0;  // the renderer's output size, read back after creation
+inline int outputWidth = 0;  // the window surface's size, read back after creation
 inline int outputHeight = 0;
 inline std::vector<PaletteColor> brushes;  // brushes[c] paints colour index c
 
@@ -23,9 +22,20 @@ const PaletteColor& brushFor(uint32_t color);
 // True when F1 went down in the board window since the previous call.
 bool takeWindowF1Press();
 
+// True when an event or an F1 press is waiting for the main loop; reads what the window
+// system has sent first.
+bool windowInputPending();
+// The descriptor that becomes readable when the window system sends events (the X connection),
+// or -1 where there is none to wait on.
+int windowEventDescriptor();
+
 // Starts SDL's video subsystem once, without SDL's own SIGINT/SIGTERM handlers (the console
 // restores the terminal itself). Returns false with SDL_GetError() set when there is no display.
 bool initVideo();
 
-// Destroys the window, the renderer and the palette, so tests and benchmarks can make another.
+// Makes the next paint redraw the whole window, as after an exposure.
+void invalidateWindow();
+
+// Destroys the window and the palette, so tests, benchmarks and the end of the program leave
+// nothing behind.
 void closeVisualizer();

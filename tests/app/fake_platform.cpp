@@ -19,6 +19,14 @@ bool pollF1() {
   return pressed;
 }
 
+void watchConsole() {
+  ++fakePlatform.consoleWatches;
+}
+
+void waitForInput(std::chrono::milliseconds) {
+  ++fakePlatform.idleWaits;
+}
+
 void createVisualizer(void*) {}
 
 void createPalette() {}

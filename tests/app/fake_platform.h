@@ -10,6 +10,8 @@ struct FakePlatform {
   int lineModeCalls = 0;
   std::deque<bool> f1Answers;  // answers of pollF1, false once used up
   int f1Polls = 0;
+  int consoleWatches = 0;       // calls of watchConsole
+  int idleWaits = 0;            // calls of waitForInput
   int messagesBeforeClose = 0;  // nextMessage yields this many messages, then the close
   int exitCode = 0;
   int dispatched = 0;

@@ -61,6 +61,10 @@ TEST_F(LoopTest, SeriesOfOneRunEndsWithItsSummaryInTheSamePass) {
   EXPECT_EQ(fakePlatform.f1Polls, 3);  // passes 1, 5 and 6: never while running
   EXPECT_FALSE(loopState.running);
   EXPECT_TRUE(loopState.boardCompleted);
+  // Idle passes wait for input first (and so does the retrieval that finds the close); series
+  // passes never wait, but watch the console for the end of input.
+  EXPECT_EQ(fakePlatform.idleWaits, 4);
+  EXPECT_EQ(fakePlatform.consoleWatches, 3);
 }
 
 TEST_F(LoopTest, SeriesStatisticsCountOnlyTheirOwnRuns) {
@@ -113,6 +117,17 @@ TEST_F(LoopTest, PauseLastsAtLeastTheSleepTime) {
   const auto start = std::chrono::steady_clock::now();
   paceTurn();
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
+}
+
+TEST_F(LoopTest, AnAnswerEndedByEndOfInputIsCarriedOutThenTheLoopEnds) {
+  loadStripes(3);
+  fakePlatform.f1Answers = {true, true};
+  fakePlatform.messagesBeforeClose = 5;
+  type("3\n1,1");  // no newline: the input ends with the answer
+  EXPECT_THROW(runMainLoop(), EndOfInput);
+  EXPECT_NE(takeOutput().find("(1, 1) Cluster="), std::string::npos);
+  EXPECT_EQ(fakePlatform.dispatched, 1);
+  EXPECT_EQ(fakePlatform.f1Polls, 1) << "the next idle pass ends the loop without polling";
 }
 
 TEST_F(LoopTest, EndOfInputInTheMenuLeavesTheLoop) {

@@ -738,6 +738,110 @@ def case_end_of_piped_input(session):
     check(status == 0, "exit status %s at end of piped input" % status)
 
 
+def cpu_seconds(session):
+    """User and system CPU time the program has used so far."""
+    with open("/proc/%d/stat" % session.process.pid) as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def process_state(session):
+    with open("/proc/%d/stat" % session.process.pid) as stat:
+        return stat.read().rsplit(")", 1)[1].split()[0]
+
+
+def case_idle_program_sleeps(session):
+    start_up(session, 64, 32)
+    session.wait_terminal(False)
+    time.sleep(0.5)  # the first frames
+    before, started = cpu_seconds(session), time.monotonic()
+    time.sleep(4)
+    share = (cpu_seconds(session) - before) / (time.monotonic() - started)
+    check(share < 0.02, "the idle program used %.1f%% of a core" % (share * 100))
+    open_menu(session, "terminal")  # and still answers F1 at once
+    choose(session, 1)
+    session.wait_for(HINT)
+
+
+def case_ctrl_d_during_a_series(session):
+    start_up(session, 6, 4, sleep="1")
+    open_menu(session)
+    choose(session, 5)
+    session.answer(SERIES_PROMPT, "100000")
+    session.wait_for(HINT)
+    session.wait_for_line(re.compile(r"Finished running simulation in \d+ turns\n"), "a run")
+    flags = session.local_flags()
+    check(not flags & (termios.ICANON | termios.ECHO), "the terminal echoes during a series")
+    os.write(session.master, b"typed during the series")
+    os.write(session.master, bytes([session.terminal_before[6][termios.VEOF][0]]))
+    status = session.wait_exit()
+    check(status == 0, "exit status %s after Ctrl-D during a series" % status)
+    rest = session.text()[session.cursor:]
+    check("typed" not in rest, "keys typed during the series were echoed: %r" % rest[-200:])
+    expect_terminal_restored(session)
+
+
+def case_end_of_input_with_the_last_answer(session):
+    banner(session)
+    session.type_line("6")
+    session.answer(COLORS_PROMPT, "4")
+    session.answer(CELL_PROMPT, "")
+    session.wait_for("Using default value: 16\n")
+    session.wait_for(SLEEP_PROMPT)
+    session.wait_terminal(True)
+    eof = bytes([session.terminal_before[6][termios.VEOF][0]])
+    os.write(session.master, b"5" + eof)  # hands over "5" without a newline
+    time.sleep(0.2)
+    os.write(session.master, eof)  # end of input
+    session.echo = "5"
+    session.wait_for(HINT)  # the answer is taken, then the program ends
+    status = session.wait_exit()
+    check(status == 0, "exit status %s at end of input after the last answer" % status)
+    expect_terminal_restored(session)
+
+
+def case_end_of_piped_input_after_the_answers(session):
+    session.pipe_writer.write(b"6\n4\n\n1\n")
+    session.pipe_writer.close()
+    session.strict = False  # a pipe is not echoed
+    banner(session)
+    session.wait_for(HINT)
+    status = session.wait_exit()
+    check(status == 0, "exit status %s at end of piped input" % status)
+
+
+def case_ctrl_z_without_job_control(session):
+    """Started as a session leader with no shell: there is no job control to continue a stopped
+    program, so Ctrl-Z must not stop it."""
+    start_up(session, 5, 3)
+    session.wait_terminal(False)
+    os.write(session.master, bytes([session.terminal_before[6][termios.VSUSP][0]]))
+    time.sleep(0.3)
+    check(process_state(session) != "T", "Ctrl-Z stopped the program for good")
+    session.wait_terminal(False)  # the polling mode is back
+    check(not session.local_flags() & termios.ECHO, "the terminal echoes after Ctrl-Z")
+    open_menu(session, "terminal")
+    choose(session, 1)
+    session.wait_for(HINT)
+    session.expect_nothing_more()
+
+
+def case_series_then_end_of_input(session):
+    """A short use of the whole program, for runs under valgrind or another checker."""
+    start_up(session, 6, 4, sleep="1")
+    open_menu(session, "terminal")
+    choose(session, 5)
+    session.answer(SERIES_PROMPT, "2")
+    session.wait_for(HINT)
+    session.wait_for("Worst Turns to solve a board: ", any_gap=True)
+    session.wait_for_line(re.compile(r"\d+\n"), "the worst turns")
+    session.wait_terminal(False)
+    os.write(session.master, bytes([session.terminal_before[6][termios.VEOF][0]]))
+    status = session.wait_exit()
+    check(status == 0, "exit status %s" % status)
+    expect_terminal_restored(session)
+
+
 def case_no_display(session):
     status = session.wait_exit()
     output = session.text()
@@ -799,10 +903,19 @@ def cases(options):
             ("ctrl_d_while_polling", case_ctrl_d_while_polling, {}),
             ("ctrl_c_while_polling", case_ctrl_c_while_polling, {}),
             ("end_of_piped_input", case_end_of_piped_input, {"pipe": True}),
+            ("end_of_piped_input_after_the_answers", case_end_of_piped_input_after_the_answers,
+             {"pipe": True}),
+            ("end_of_input_with_the_last_answer", case_end_of_input_with_the_last_answer, {}),
+            ("ctrl_z_without_job_control", case_ctrl_z_without_job_control, {}),
+            ("idle_program_sleeps", case_idle_program_sleeps, {}),
             ("no_display", case_no_display, {"display": False}),
         ]
         if "terminal" in options.f1:
             table.append(("end_of_input_in_the_menu", case_end_of_input_in_the_menu, {}))
+            table.append(("ctrl_d_during_a_series", case_ctrl_d_during_a_series, {}))
+    # Not run by default: for a run of the program under a checker (--case).
+    if options.case and "series_then_end_of_input" in options.case:
+        table.append(("series_then_end_of_input", case_series_then_end_of_input, {}))
     return table
 
 

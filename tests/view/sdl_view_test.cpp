@@ -45,12 +45,20 @@ class SdlView : public ::testing::Test {
   void TearDown() override { closeVisualizer(); }
 
   static std::vector<uint32_t> readPixels() {
+    const SDL_Surface* surface = SDL_GetWindowSurface(mainWindow);
     std::vector<uint32_t> pixels(static_cast<size_t>(outputWidth) * outputHeight);
-    EXPECT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
-                                   outputWidth * 4),
-              0)
+    EXPECT_EQ(
+        SDL_ConvertPixels(surface->w, surface->h, surface->format->format, surface->pixels,
+                          surface->pitch, SDL_PIXELFORMAT_ARGB8888, pixels.data(), outputWidth * 4),
+        0)
         << SDL_GetError();
     return pixels;
+  }
+
+  // Paints the whole surface one colour, as a window that lost its contents might show.
+  static void scribble() {
+    SDL_Surface* surface = SDL_GetWindowSurface(mainWindow);
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 1, 2, 3));
   }
 
   static uint32_t argb(const PaletteColor& c) {
@@ -58,14 +66,14 @@ class SdlView : public ::testing::Test {
   }
 
   // Every pixel of the client area against the brush of the tile that covers it.
-  static void expectBoardDrawn() {
+  static void expectBoardDrawn(int side = kSide, int cell = kCell) {
     const std::vector<uint32_t> pixels = readPixels();
+    ASSERT_EQ(outputWidth, side * cell);
     for (int y = 0; y < outputHeight; ++y)
       for (int x = 0; x < outputWidth; ++x) {
-        const uint32_t color = tileAt(game, x / kCell, y / kCell).color;
+        const uint32_t color = tileAt(game, x / cell, y / cell).color;
         ASSERT_EQ(pixels[static_cast<size_t>(y) * outputWidth + x], argb(brushes[color]))
-            << "pixel (" << x << ", " << y << ") of tile (" << x / kCell << ", " << y / kCell
-            << ")";
+            << "pixel (" << x << ", " << y << ") of tile (" << x / cell << ", " << y / cell << ")";
       }
   }
 
@@ -97,6 +105,68 @@ TEST_F(SdlView, EveryTileIsASquareOfItsBrush) {
   // A move repaints only as the board now stands.
   solveStep(game);
   paintBoard();
+  expectBoardDrawn();
+}
+
+// Paints only what changed after each turn, through two whole games, and holds every frame
+// against a whole repaint of the same board.
+TEST_F(SdlView, PartialRepaintsMatchWholeRepaints) {
+  closeVisualizer();
+  settings.boardSize = 16;
+  settings.colorCount = 6;
+  createVisualizer(nullptr);
+  createPalette();
+  brushes = {{10, 20, 30}, {200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {200, 200, 0}, {0, 200, 200}};
+  std::vector<uint32_t> colors;
+  uint32_t state = 12345;
+  for (int i = 0; i < 16 * 16; ++i) {
+    state = state * 1103515245u + 12345u;
+    colors.push_back((state >> 16) % 6);
+  }
+  game.boardSize = 16;
+  game.colorCount = 6;
+  loadBoard(game, colors);
+  paintBoard();
+
+  int frames = 0;
+  for (int board = 0; board < 2; ++board) {
+    if (board > 0) {
+      newBoard();
+      paintBoard();
+    }
+    bool complete = false;
+    while (!complete) {
+      complete = solveStep(game);
+      paintBoard();
+      const std::vector<uint32_t> partial = readPixels();
+      scribble();
+      invalidateWindow();
+      paintBoard();
+      ASSERT_EQ(readPixels(), partial) << "frame " << frames;
+      ++frames;
+    }
+  }
+  EXPECT_GT(frames, 10);
+  expectBoardDrawn(16, 8);
+}
+
+TEST_F(SdlView, AnExposureRepaintsEverything) {
+  paintBoard();
+  scribble();
+  int exitCode = -1;
+  ASSERT_TRUE(nextMessage(exitCode));
+  dispatchMessage();  // the board has not changed: nothing is drawn
+  EXPECT_EQ(readPixels(), std::vector<uint32_t>(kSide * kCell * kSide * kCell, 0xFF010203u));
+
+  SDL_Event exposed{};
+  exposed.type = SDL_WINDOWEVENT;
+  exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+  exposed.window.windowID = SDL_GetWindowID(mainWindow);
+  SDL_PushEvent(&exposed);
+  ASSERT_TRUE(nextMessage(exitCode));
+  dispatchMessage();
+  ASSERT_TRUE(nextMessage(exitCode));
+  dispatchMessage();
   expectBoardDrawn();
 }
 
@@ -135,8 +205,7 @@ TEST_F(SdlView, PaletteIsMadeOnceAndOutlivesBoards) {
 }
 
 TEST_F(SdlView, AnEmptyQueueGivesAPaintMessage) {
-  SDL_SetRenderDrawColor(renderer, 1, 2, 3, 255);
-  SDL_RenderClear(renderer);
+  scribble();
   int exitCode = -1;
   ASSERT_TRUE(nextMessage(exitCode));
   dispatchMessage();

@@ -1,9 +1,11 @@
 // The Windows layer against the real Win32 and Direct2D (or Wine's): window class, styles and
 // geometry, the render target, the brushes, the paint-on-idle message flow that drives the main
-// loop, the brush bounds check, the close path, a creation failure and the F1 poll.
+// loop, the idle wait, the brush bounds check, the close path, a creation failure and the F1
+// poll.
 // The steps share one window and run in order; each check is reported and counted.
 #include "view/win32_visualizer.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -144,6 +146,22 @@ void paintMessagesRecurWhileIdle() {
   EXPECT(GetUpdateRect(mainWindow, nullptr, FALSE) != 0);
 }
 
+void idleWaitSleepsThoughAPaintIsDue() {
+  EXPECT(GetUpdateRect(mainWindow, nullptr, FALSE) != 0);
+  // A paint is always due, yet the waits sleep; one may end early for what was already queued.
+  ULONGLONG start = GetTickCount64();
+  for (int wait = 0; wait < 5; ++wait) waitForInput(std::chrono::milliseconds(50));
+  EXPECT(GetTickCount64() - start >= 180);
+
+  // A message for the window ends the wait at once.
+  PostMessageA(mainWindow, WM_USER, 0, 0);
+  start = GetTickCount64();
+  waitForInput(std::chrono::milliseconds(5000));
+  EXPECT(GetTickCount64() - start < 1000);
+  MSG posted{};
+  EXPECT(PeekMessageA(&posted, mainWindow, WM_USER, WM_USER, PM_REMOVE) != 0);
+}
+
 void f1PollSeesEachPressOnce() {
   pollF1();  // forget anything from before
   EXPECT(!pollF1());
@@ -204,6 +222,7 @@ int main() {
   brushLookupIsBoundsChecked();
   windowProcAnswersItsOwnMessages();
   paintMessagesRecurWhileIdle();
+  idleWaitSleepsThoughAPaintIsDue();
   // A synthetic key press goes to whatever has the focus; only Wine's throwaway display is safe.
   if (runningUnderWine()) f1PollSeesEachPressOnce();
   closingEndsTheLoopWithZero();
