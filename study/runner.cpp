@@ -12,6 +12,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
+constexpr uint64_t kDeliveryBatch = 32;
 
 // Outcomes wait in a ring of slots until every earlier board has been delivered; a worker
 // that runs too far ahead of the slowest board waits for room.
@@ -79,16 +80,18 @@ void work(const StudyPlan& plan, Exchange& exchange) {
     }
     outcome.index = plan.firstBoard + taken;
     solveBoard(plan, exchange, workspace, outcome);
-    bool awaited = false;
+    bool wake = false;
     {
       std::lock_guard lock(exchange.mutex);
       std::swap(exchange.slots[taken % window], outcome);  // both keep their storage
       exchange.filled[taken % window] = 1;
-      awaited = taken == exchange.delivered;
+      // The deliverer is woken for a batch, not for every board, and when the boards run out
+      // or the ring is about to fill; its own timeout catches the rest.
+      wake = taken + 1 >= exchange.delivered + kDeliveryBatch ||
+             taken + 1 >= exchange.delivered + window - kDeliveryBatch ||
+             exchange.nextToTake >= plan.boardCount;
     }
-    // Only the board the deliverer waits for wakes it; the ones after it are taken in the
-    // same wake-up.
-    if (awaited) exchange.outcomeReady.notify_one();
+    if (wake) exchange.outcomeReady.notify_one();
   }
   {
     std::lock_guard lock(exchange.mutex);
