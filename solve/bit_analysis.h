@@ -113,12 +113,7 @@ class BitAnalysis {
   // of just those regions come from walking back up the levels from them.
   uint32_t movesLoweringBound(uint32_t bound) {
     uint32_t order[maxColors];
-    uint32_t count = 0;
-    for (uint32_t k = 0; k < colorCount_; ++k)
-      if (summary_.colors[k].remaining > 0) order[count++] = k;
-    std::sort(order, order + count, [&](uint32_t a, uint32_t b) {
-      return summary_.colors[a].farthest > summary_.colors[b].farthest;
-    });
+    const uint32_t count = coloursByFarthest(summary_, colorCount_, order);
     // The distances that hold the bound, found farthest first and tried nearest first, as
     // their walks back are the shortest.
     uint32_t holding[maxColors][2];  // begin and end of its colours in `order`

@@ -115,14 +115,20 @@ uint32_t lowerBound(const StateSummary& analysis, uint32_t colorCount) {
 // holds `move` drop to v - 1 (the moved colour's own frontier regions drop to 0 and leave).
 // Trying t = v and t = v - 1 for every group covers every distance a child can have; a t that
 // is no child's distance never beats the next distance above it.
-ChildBounds::ChildBounds(const StateSummary& state, uint32_t colorCount) {
-  uint32_t order[maxColors];
+uint32_t coloursByFarthest(const StateSummary& state, uint32_t colorCount,
+                           uint32_t order[maxColors]) {
   uint32_t count = 0;
   for (uint32_t k = 0; k < colorCount; ++k)
     if (state.colors[k].remaining > 0) order[count++] = k;
   std::sort(order, order + count, [&](uint32_t a, uint32_t b) {
     return state.colors[a].farthest > state.colors[b].farthest;
   });
+  return count;
+}
+
+ChildBounds::ChildBounds(const StateSummary& state, uint32_t colorCount) {
+  uint32_t order[maxColors];
+  const uint32_t count = coloursByFarthest(state, colorCount, order);
   for (uint32_t i = 0; i < count; ++i) {
     const ColorStats& stats = state.colors[order[i]];
     if (groupCount_ == 0 || groups_[groupCount_ - 1].farthest != stats.farthest)

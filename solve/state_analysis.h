@@ -65,6 +65,9 @@ void analyze(const RegionGraph& graph, const uint64_t* joined, bool withSums,
 // Farthest remaining region of each colour at m1 >= m2 >= ...: at least max(m_k + k - 1) moves,
 // since each colour's last region needs its own move, no earlier than its distance.
 uint32_t lowerBound(const StateSummary& state, uint32_t colorCount);
+// The colours with regions left, farthest first, into `order`; returns how many.
+uint32_t coloursByFarthest(const StateSummary& state, uint32_t colorCount,
+                           uint32_t order[maxColors]);
 
 // The same bound for each child of a state, read off the state's summary: a move of colour c
 // takes one step off every region whose `via` holds c, so colour k's farthest distance drops
