@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "study/boards.h"
 #include "study/options.h"
@@ -155,20 +156,22 @@ std::string csvRows(const BoardOutcome& outcome, const std::vector<SolverChoice>
   return rows;
 }
 
-// Adds a board to the statistics; a count below a proven optimum is a bug, which it names.
+// Adds a board to the statistics, unless a count in it is below a proven optimum: that is a
+// bug, which it names instead.
 std::string recordBoard(StudySummary& summary, const BoardOutcome& outcome) {
-  for (size_t s = 0; s < outcome.outcomes.size(); ++s)
-    addOutcome(summary.stats[s], outcome.outcomes[s].turns, outcome.micros[s],
-               outcome.outcomes[s].proven);
-  if (summary.exactSolver < 0) return "";
-  const SolverOutcome& exact = outcome.outcomes[static_cast<size_t>(summary.exactSolver)];
-  if (!exact.proven) return "";
+  const SolverOutcome* exact = summary.exactSolver >= 0
+                                   ? &outcome.outcomes[static_cast<size_t>(summary.exactSolver)]
+                                   : nullptr;
+  if (exact != nullptr && exact->proven)
+    for (size_t s = 0; s < outcome.outcomes.size(); ++s)
+      if (outcome.outcomes[s].turns < exact->turns)
+        return "board " + std::to_string(outcome.index) + ": " + summary.solverLabels[s] +
+               " took " + std::to_string(outcome.outcomes[s].turns) +
+               " turns, fewer than exact's proven " + std::to_string(exact->turns);
   for (size_t s = 0; s < outcome.outcomes.size(); ++s) {
-    if (outcome.outcomes[s].turns < exact.turns)
-      return "board " + std::to_string(outcome.index) + ": " + summary.solverLabels[s] + " took " +
-             std::to_string(outcome.outcomes[s].turns) + " turns, fewer than exact's proven " +
-             std::to_string(exact.turns);
-    addExcess(summary.stats[s], outcome.outcomes[s].turns - exact.turns);
+    const SolverOutcome& answer = outcome.outcomes[s];
+    addOutcome(summary.stats[s], answer.turns, outcome.micros[s], answer.proven);
+    if (exact != nullptr && exact->proven) addExcess(summary.stats[s], answer.turns - exact->turns);
   }
   return "";
 }
@@ -233,7 +236,8 @@ int main(int argc, char** argv) {
   summary.threads = plan.threads;
   for (size_t s = 0; s < plan.solvers.size(); ++s) {
     summary.solverLabels.push_back(plan.solvers[s].label);
-    if (plan.solvers[s].label == "exact") summary.exactSolver = static_cast<int>(s);
+    if (plan.solvers[s].entry->name == std::string_view("exact"))
+      summary.exactSolver = static_cast<int>(s);
   }
   summary.stats.resize(plan.solvers.size());
 
@@ -249,7 +253,10 @@ int main(int argc, char** argv) {
       [&](const BoardOutcome& outcome) {
         if (!summary.failure.empty()) return;  // the run is ending; nothing more counts
         summary.failure = recordBoard(summary, outcome);
-        if (!summary.failure.empty()) interruptRequested = true;
+        if (!summary.failure.empty()) {
+          interruptRequested = true;  // stops the workers as Ctrl-C would
+          return;
+        }
         if (csv != nullptr) {
           const std::string rows = csvRows(outcome, plan.solvers, options.moves);
           std::fwrite(rows.data(), 1, rows.size(), csv);
