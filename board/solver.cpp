@@ -7,8 +7,10 @@
 
 namespace {
 
-// Records that region tile `t` lists the ids it lists now.
+// Records that region tile `t` lists the ids it lists now. A region tile never lists the
+// region itself, so its four links hold every id it can list.
 void chainListers(MoveCache& cache, const Tile& tile, uint32_t t) {
+  assert(tile.neighbors.size() <= 4);
   uint32_t link = t * 4;
   for (uint32_t listed : tile.neighbors) {
     cache.nextLister[link] = cache.firstLister[listed];
