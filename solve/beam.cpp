@@ -77,8 +77,7 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
       const ChildBounds childBound(analysis, colorCount);
       for (uint32_t c = 0; c < colorCount; ++c) {
         const ColorStats& stats = analysis.colors[c];
-        if (forced >= 0 ? c != static_cast<uint32_t>(forced) : !mayStartOptimal(analysis, c))
-          continue;
+        if (!worthTrying(analysis, forced, c)) continue;
         if (stats.frontier == analysis.remainingRegions) {
           solution.moves = movesTo(history, i);
           solution.moves.push_back(static_cast<uint8_t>(c));

@@ -249,8 +249,7 @@ Solution search(const RegionGraph& graph, const SolveLimits& limits, Clock::time
       const ChildBounds childBound(summary, colorCount);
       for (uint32_t c = 0; c < colorCount; ++c) {
         const ColorStats& stats = summary.colors[c];
-        if (forced >= 0 ? c != static_cast<uint32_t>(forced) : !mayStartOptimal(summary, c))
-          continue;
+        if (!worthTrying(summary, forced, c)) continue;
         if (stats.frontier == summary.remainingRegions) {
           if (g + 1 < upperBound) {
             upperBound = g + 1;

@@ -99,6 +99,12 @@ inline bool mayStartOptimal(const StateSummary& state, uint32_t move) {
   return state.colors[move].frontier > 0 && ((state.opening >> move) & 1) != 0;
 }
 
+// The moves a search needs to try from a state: the forced colour alone when there is one
+// (`forced` from forcedColor), otherwise those that may start an optimal sequence.
+inline bool worthTrying(const StateSummary& state, int forced, uint32_t move) {
+  return forced >= 0 ? move == static_cast<uint32_t>(forced) : mayStartOptimal(state, move);
+}
+
 // Sets in `bits` the frontier regions of colour `move`.
 void joinFrontier(const RegionGraph& graph, const StateAnalysis& analysis, uint32_t move,
                   uint64_t* bits);
