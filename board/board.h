@@ -112,8 +112,7 @@ struct EngineScratch {
 
   std::vector<uint32_t> absorbed;  // clusters joining the region this move
   std::vector<uint32_t> joined;    // their tiles
-  std::vector<uint32_t> merged;
-  std::vector<uint32_t> added;  // ids that tiles of the region list for the first time
+  std::vector<uint32_t> added;     // ids that tiles of the region list for the first time
 };
 
 struct Game {
