@@ -1,3 +1,4 @@
+// The cluster registry of a game: the ordered id map and its lookups.
 #include "board/board.h"
 
 #include <algorithm>

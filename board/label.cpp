@@ -1,3 +1,5 @@
+// Region labelling: a new or loaded board is labelled whole, a move relabels from the region's
+// tiles, and the neighbour sets of tiles and clusters are kept for the turn and the queries.
 #include <algorithm>
 #include <cstddef>
 

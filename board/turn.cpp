@@ -1,3 +1,5 @@
+// The solver turn: the move itself (applyColor, kept fast by a cache of which region tiles
+// list which clusters) and the greedy choice of its colour (chooseColor, solveStep).
 #include <algorithm>
 #include <cassert>
 #include <vector>
