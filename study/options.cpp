@@ -2,13 +2,16 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
 #include <thread>
 
 namespace {
-
-constexpr const char* kProgram = "tidefill-study";
 
 constexpr const char* kExamples =
     "\nExamples:\n"
@@ -91,8 +94,8 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
       ->check(range(0.001, 1e6))
       ->type_name("SECONDS");
   app.add_option("--memory-limit", options.memoryLimitMegabytes,
-                 "Megabytes exact's searches may hold at once, shared by the threads (default "
-                 "2048)")
+                 "Megabytes exact's searches may hold at once, split evenly: each thread's "
+                 "search may hold this divided by --threads (default 2048)")
       ->check(range(uint64_t{16}, uint64_t{1} << 30))
       ->type_name("MB");
   app.add_option("--plot", options.plotPath,
@@ -128,4 +131,100 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
     return usageError("--solver: " + *message);
   options.solvers = std::get<std::vector<SolverChoice>>(std::move(solvers));
   return options;
+}
+
+int studyError(int status, const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+  return status;
+}
+
+namespace {
+
+uint64_t seedFromClock() {
+  uint64_t state =
+      static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count() ^
+                            std::chrono::steady_clock::now().time_since_epoch().count());
+  return splitMix64(state);
+}
+
+std::string boardRange(uint64_t first, uint64_t count) {
+  return std::to_string(first) + " to " + std::to_string(first + count - 1);
+}
+
+// The boards of --from: 0, or the exit status after a message.
+int takeBoardsFromFile(const StudyOptions& options, StudySetup& setup) {
+  const bool fromInput = options.fromPath == "-";
+  const std::string name = fromInput ? "standard input" : options.fromPath;
+  std::ifstream file;
+  if (!fromInput) {
+    file.open(options.fromPath);
+    if (!file)
+      return studyError(kStatusBadUsage, "cannot read " + name + ": " + std::strerror(errno));
+  }
+  auto read = readBoards(fromInput ? std::cin : file);
+  if (const auto* error = std::get_if<BoardFileError>(&read))
+    return studyError(
+        kStatusBadUsage,
+        name + (error->line > 0 ? ":" + std::to_string(error->line) : "") + ": " + error->message);
+  auto boards = std::make_shared<const std::vector<StudyBoard>>(
+      std::get<std::vector<StudyBoard>>(std::move(read)));
+  if (options.firstBoard >= boards->size())
+    return studyError(kStatusBadUsage, "--first-board " + std::to_string(options.firstBoard) +
+                                           ": " + name + " holds " +
+                                           std::to_string(boards->size()) + " boards");
+  StudyPlan& plan = setup.plan;
+  StudySummary& summary = setup.summary;
+  const uint64_t available = boards->size() - options.firstBoard;
+  plan.boardCount = options.boardCountGiven ? std::min(options.boardCount, available) : available;
+  summary.minSide = summary.minColors = ~0u;
+  for (uint64_t i = plan.firstBoard; i < plan.firstBoard + plan.boardCount; ++i) {
+    const StudyBoard& board = (*boards)[i];
+    summary.minSide = std::min(summary.minSide, board.side);
+    summary.maxSide = std::max(summary.maxSide, board.side);
+    summary.minColors = std::min(summary.minColors, board.colorCount);
+    summary.maxColors = std::max(summary.maxColors, board.colorCount);
+  }
+  plan.supply.fileBoards = std::move(boards);
+  summary.origin = "Boards " + boardRange(plan.firstBoard, plan.boardCount) + " of " + name;
+  return 0;
+}
+
+void takeSeededBoards(const StudyOptions& options, StudySetup& setup) {
+  const uint64_t seed = options.seed ? *options.seed : seedFromClock();
+  setup.plan.supply = BoardSupply{nullptr, seed, options.side, options.colorCount};
+  StudySummary& summary = setup.summary;
+  summary.minSide = summary.maxSide = options.side;
+  summary.minColors = summary.maxColors = options.colorCount;
+  summary.origin = "Seed " + std::to_string(seed) + ", boards " +
+                   boardRange(setup.plan.firstBoard, setup.plan.boardCount) +
+                   " (the same boards again: --seed " + std::to_string(seed) + ")";
+}
+
+}  // namespace
+
+std::variant<StudySetup, int> setUpStudy(const StudyOptions& options) {
+  StudySetup setup;
+  StudyPlan& plan = setup.plan;
+  plan.solvers = options.solvers;
+  plan.threads = options.threads;
+  plan.firstBoard = options.firstBoard;
+  plan.boardCount = options.boardCount;
+  plan.limits.timeLimitSeconds = options.timeLimitSeconds;
+  plan.limits.memoryLimitBytes = (options.memoryLimitMegabytes << 20) / options.threads;
+  plan.boundWanted = !options.csvPath.empty();
+  if (!options.fromPath.empty()) {
+    if (const int status = takeBoardsFromFile(options, setup)) return status;
+  } else {
+    takeSeededBoards(options, setup);
+  }
+  StudySummary& summary = setup.summary;
+  summary.boardsAsked = plan.boardCount;
+  summary.threads = plan.threads;
+  for (size_t s = 0; s < plan.solvers.size(); ++s) {
+    summary.solverLabels.push_back(plan.solvers[s].label);
+    if (plan.solvers[s].entry->name == std::string_view("exact"))
+      summary.exactSolver = static_cast<int>(s);
+  }
+  summary.stats.resize(plan.solvers.size());
+  return setup;
 }

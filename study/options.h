@@ -7,7 +7,17 @@
 #include <variant>
 #include <vector>
 
+#include "study/report.h"
+#include "study/runner.h"
 #include "study/solvers.h"
+
+inline constexpr const char* kProgram = "tidefill-study";
+
+// Exit statuses.
+inline constexpr int kStatusWriteFailed = 1;
+inline constexpr int kStatusBadUsage = 2;
+inline constexpr int kStatusCheckFailed = 3;
+inline constexpr int kStatusInterrupted = 130;
 
 struct StudyOptions {
   uint32_t side = 14;
@@ -24,7 +34,7 @@ struct StudyOptions {
   std::string plotPath;
   bool moves = false;
   double timeLimitSeconds = 10;          // per board, for exact
-  uint64_t memoryLimitMegabytes = 2048;  // for all of exact's searches at once
+  uint64_t memoryLimitMegabytes = 2048;  // for all of exact's searches at once, split evenly
   bool quiet = false;
 };
 
@@ -35,3 +45,17 @@ inline constexpr uint32_t kMaxThreads = 1024;
 // The options, or the exit status when the command line was answered already: 0 after --help,
 // 2 after a bad option (with one message on standard error).
 std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv);
+
+// Prints "tidefill-study: message" on standard error and returns `status`.
+int studyError(int status, const std::string& message);
+
+// A study ready to run: the runner's plan and the parts of the summary known before the first
+// board.
+struct StudySetup {
+  StudyPlan plan;
+  StudySummary summary;
+};
+
+// Reads the boards of --from, or fixes the seed, and fits the plan and the summary to them; the
+// exit status, after a message, when the board file cannot be used.
+std::variant<StudySetup, int> setUpStudy(const StudyOptions& options);

@@ -146,3 +146,15 @@ std::string turnPlot(const std::string& title, const std::vector<std::string>& l
   svg += "</svg>\n";
   return svg;
 }
+
+std::string plotTitle(const StudySummary& summary) {
+  const uint64_t done = summary.stats.empty() ? 0 : summary.stats.front().boards;
+  std::string title = "Turns per board, " + std::to_string(done) + " board" +
+                      (done == 1 ? "" : "s") + " of " + std::to_string(summary.minSide) + "x" +
+                      std::to_string(summary.minSide);
+  if (summary.maxSide != summary.minSide)
+    title += " to " + std::to_string(summary.maxSide) + "x" + std::to_string(summary.maxSide);
+  title += ", " + std::to_string(summary.minColors);
+  if (summary.maxColors != summary.minColors) title += " to " + std::to_string(summary.maxColors);
+  return title + " colours";
+}

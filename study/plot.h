@@ -9,3 +9,6 @@
 // One line per solver: the share of boards that took each number of turns. Returns the SVG.
 std::string turnPlot(const std::string& title, const std::vector<std::string>& labels,
                      const std::vector<TurnStats>& stats);
+
+// "Turns per board, N boards of SxS, C colours", with ranges where a board file mixes them.
+std::string plotTitle(const StudySummary& summary);

@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "study/runner.h"
+
 namespace {
 
 std::string format(const char* pattern, ...)
@@ -93,6 +95,37 @@ void addExcess(TurnStats& stats, uint32_t excess) {
   stats.excessSum += excess;
   stats.optimal += excess == 0 ? 1 : 0;
   stats.largestExcess = std::max(stats.largestExcess, excess);
+}
+
+void mergeStats(TurnStats& into, const TurnStats& other) {
+  for (const auto& [turns, boards] : other.histogram) into.histogram[turns] += boards;
+  into.boards += other.boards;
+  into.turnSum += other.turnSum;
+  into.squareSum += other.squareSum;
+  into.microsSum += other.microsSum;
+  into.proven += other.proven;
+  into.compared += other.compared;
+  into.excessSum += other.excessSum;
+  into.optimal += other.optimal;
+  into.largestExcess = std::max(into.largestExcess, other.largestExcess);
+}
+
+std::string recordBoard(StudySummary& summary, const BoardOutcome& outcome) {
+  const SolverOutcome* exact = summary.exactSolver >= 0
+                                   ? &outcome.outcomes[static_cast<size_t>(summary.exactSolver)]
+                                   : nullptr;
+  if (exact != nullptr && exact->proven)
+    for (size_t s = 0; s < outcome.outcomes.size(); ++s)
+      if (outcome.outcomes[s].turns < exact->turns)
+        return "board " + std::to_string(outcome.index) + ": " + summary.solverLabels[s] +
+               " took " + std::to_string(outcome.outcomes[s].turns) +
+               " turns, fewer than exact's proven " + std::to_string(exact->turns);
+  for (size_t s = 0; s < outcome.outcomes.size(); ++s) {
+    const SolverOutcome& answer = outcome.outcomes[s];
+    addOutcome(summary.stats[s], answer.turns, outcome.micros[s], answer.proven);
+    if (exact != nullptr && exact->proven) addExcess(summary.stats[s], answer.turns - exact->turns);
+  }
+  return "";
 }
 
 double meanTurns(const TurnStats& stats) {

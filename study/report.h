@@ -24,6 +24,8 @@ struct TurnStats {
 
 void addOutcome(TurnStats& stats, uint32_t turns, double micros, bool proven = false);
 void addExcess(TurnStats& stats, uint32_t excess);
+// Adds the statistics of other boards: the result is exactly what one pass over both would give.
+void mergeStats(TurnStats& into, const TurnStats& other);
 double meanTurns(const TurnStats& stats);
 // The sample standard deviation; 0 for fewer than two boards.
 double standardDeviation(const TurnStats& stats);
@@ -45,6 +47,11 @@ struct StudySummary {
   uint32_t threads = 1;
   uint32_t columns = 80;  // width the histogram bars may use
 };
+
+struct BoardOutcome;
+// Counts a delivered board, unless a count in it is below a proven optimum: that is a bug,
+// which it returns named instead ("" when the board counted).
+std::string recordBoard(StudySummary& summary, const BoardOutcome& outcome);
 
 std::string formatSummary(const StudySummary& summary);
 // The histogram alone, one row per turn count or per bin of counts, at most `rows` rows.

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@
 
 // Where boards come from: a file's boards, or the sequence a seed starts.
 struct BoardSupply {
-  const std::vector<StudyBoard>* fileBoards = nullptr;
+  std::shared_ptr<const std::vector<StudyBoard>> fileBoards;  // null: the seed's sequence
   uint64_t seed = 0;
   uint32_t side = 0;
   uint32_t colorCount = 0;
