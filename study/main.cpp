@@ -2,7 +2,7 @@
 // statistics of the turns each solver needs.
 #include <atomic>
 #include <chrono>
-#include <csignal>
+#include <cstdio>
 #include <variant>
 
 #include "study/options.h"
@@ -14,13 +14,8 @@
 
 namespace {
 
-std::atomic<bool> interruptRequested{false};
-
-// A second Ctrl-C ends the program at once, as it would without the handler.
-extern "C" void onInterrupt(int) {
-  interruptRequested.store(true);
-  std::signal(SIGINT, SIG_DFL);
-}
+// Set by Ctrl-C, SIGTERM and SIGHUP, by an answer that fails its check and by a failed write.
+std::atomic<bool> stopRequested{false};
 
 // Runs the study, writing every board as it is delivered, and completes the summary.
 void runAndRecord(StudySetup& setup, StudyOutputs& outputs, bool quiet) {
@@ -34,12 +29,14 @@ void runAndRecord(StudySetup& setup, StudyOutputs& outputs, bool quiet) {
   const StudyEnd end = runStudy(
       setup.plan,
       [&](const BoardOutcome& outcome) {
-        if (!summary.failure.empty()) return;  // the run is ending; nothing more counts
+        if (!summary.failure.empty() || summary.writeFailed) return;  // nothing more counts
         summary.failure = recordBoard(summary, outcome);
-        if (!summary.failure.empty())
-          interruptRequested = true;  // stops the workers as Ctrl-C would
-        else
-          writeBoardOutputs(outputs, outcome, setup.plan.solvers);
+        if (!summary.failure.empty()) {
+          stopRequested = true;
+        } else if (!writeBoardOutputs(outputs, outcome, setup.plan.solvers)) {
+          summary.writeFailed = true;
+          stopRequested = true;
+        }
       },
       [&](uint64_t done) {
         if (showProgress) progress.draw(done, setup.plan.boardCount, secondsSinceStart());
@@ -54,7 +51,15 @@ void runAndRecord(StudySetup& setup, StudyOutputs& outputs, bool quiet) {
 int endStatus(const StudySummary& summary) {
   if (!summary.failure.empty())
     return studyError(kStatusCheckFailed, "a solver's answer failed its check, " + summary.failure);
+  if (stopSignal() != 0) return 128 + stopSignal();
   return summary.interrupted ? kStatusInterrupted : 0;
+}
+
+// A signal that came while a file was still being opened, before any board: the blocked open
+// returned early and nothing was studied.
+int stoppedBeforeStart() {
+  std::printf("Interrupted before the first board: nothing was studied.\n");
+  return 128 + stopSignal();
 }
 
 }  // namespace
@@ -63,15 +68,22 @@ int main(int argc, char** argv) {
   auto parsed = parseOptions(argc, argv);
   if (const int* status = std::get_if<int>(&parsed)) return *status;
   const StudyOptions& options = std::get<StudyOptions>(parsed);
+  if (const std::string collision = collidingOutputs(options); !collision.empty())
+    return studyError(kStatusBadUsage, collision);
+  catchStopSignals(stopRequested);
 
   auto prepared = setUpStudy(options);
-  if (const int* status = std::get_if<int>(&prepared)) return *status;
+  if (stopSignal() != 0) return stoppedBeforeStart();
+  if (const auto* refusal = std::get_if<std::string>(&prepared))
+    return studyError(kStatusBadUsage, *refusal);
   StudySetup& setup = std::get<StudySetup>(prepared);
-  setup.plan.stop = &interruptRequested;
+  setup.plan.stop = &stopRequested;
 
   StudyOutputs outputs;
-  if (const int status = openOutputs(options, setup.summary.origin, outputs)) return status;
-  std::signal(SIGINT, onInterrupt);
+  const int opened =
+      openOutputs(options, studyOrigin(setup.summary, setup.summary.boardsAsked), outputs);
+  if (stopSignal() != 0) return stoppedBeforeStart();
+  if (opened != 0) return opened;
   runAndRecord(setup, outputs, options.quiet);
   return finishOutputs(outputs, setup.summary, endStatus(setup.summary));
 }

@@ -30,6 +30,33 @@ int usageError(const std::string& message) {
   return 2;
 }
 
+std::vector<std::string> splitAtCommas(const std::vector<std::string>& given) {
+  std::vector<std::string> names;
+  for (const std::string& text : given)
+    for (size_t start = 0;;) {
+      const size_t comma = text.find(',', start);
+      names.push_back(text.substr(start, comma - start));
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+  return names;
+}
+
+// Values that parse but cannot be meant: an empty file name, which is what a script's unset
+// variable gives, and a time limit that is not a number.
+std::string refusedValue(const CLI::App& app, const StudyOptions& options) {
+  const std::pair<const char*, const std::string*> paths[] = {
+      {"--from", &options.fromPath},
+      {"--csv", &options.csvPath},
+      {"--write-boards", &options.writeBoardsPath},
+      {"--plot", &options.plotPath}};
+  for (const auto& [name, path] : paths)
+    if (app.count(name) > 0 && path->empty()) return std::string(name) + ": the file name is empty";
+  if (!(options.timeLimitSeconds >= 0.001 && options.timeLimitSeconds <= 1e6))
+    return "--time-limit: not a number of seconds from 0.001 to 10^6";
+  return "";
+}
+
 }  // namespace
 
 std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) {
@@ -74,8 +101,8 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
                  "split into parts that give exactly the boards of the whole; 0 to 10^18")
       ->check(range(uint64_t{0}, kMaxFirstBoard))
       ->type_name("K");
+  // Split here rather than by the parser, which would drop an empty name ("greedy,").
   app.add_option("--solver", solverNames, "Solvers to run on every board, comma-separated")
-      ->delimiter(',')
       ->type_name("NAME[,NAME...]")
       ->default_str("greedy");
   app.add_option("--threads", options.threads, "Worker threads, 1 to 1024 (default: one per core)")
@@ -113,6 +140,8 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
   } catch (const CLI::ParseError& error) {
     return usageError(error.what());
   }
+  if (const std::string refusal = refusedValue(app, options); !refusal.empty())
+    return usageError(refusal);
   if (from->count() > 0)
     for (const CLI::Option* generated : {size, colors, seedOption})
       if (generated->count() > 0)
@@ -126,7 +155,7 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
       return usageError("--seed: " + seedText + " is not an unsigned 64-bit number");
     options.seed = seed;
   }
-  auto solvers = parseSolvers(solverNames);
+  auto solvers = parseSolvers(splitAtCommas(solverNames));
   if (auto* message = std::get_if<std::string>(&solvers))
     return usageError("--solver: " + *message);
   options.solvers = std::get<std::vector<SolverChoice>>(std::move(solvers));
@@ -147,31 +176,24 @@ uint64_t seedFromClock() {
   return splitMix64(state);
 }
 
-std::string boardRange(uint64_t first, uint64_t count) {
-  return std::to_string(first) + " to " + std::to_string(first + count - 1);
-}
-
-// The boards of --from: 0, or the exit status after a message.
-int takeBoardsFromFile(const StudyOptions& options, StudySetup& setup) {
+// The boards of --from: "", or why they cannot be studied.
+std::string takeBoardsFromFile(const StudyOptions& options, StudySetup& setup) {
   const bool fromInput = options.fromPath == "-";
   const std::string name = fromInput ? "standard input" : options.fromPath;
   std::ifstream file;
   if (!fromInput) {
     file.open(options.fromPath);
-    if (!file)
-      return studyError(kStatusBadUsage, "cannot read " + name + ": " + std::strerror(errno));
+    if (!file) return "cannot read " + name + ": " + std::strerror(errno);
   }
   auto read = readBoards(fromInput ? std::cin : file);
   if (const auto* error = std::get_if<BoardFileError>(&read))
-    return studyError(
-        kStatusBadUsage,
-        name + (error->line > 0 ? ":" + std::to_string(error->line) : "") + ": " + error->message);
+    return name + (error->line > 0 ? ":" + std::to_string(error->line) : "") + ": " +
+           error->message;
   auto boards = std::make_shared<const std::vector<StudyBoard>>(
       std::get<std::vector<StudyBoard>>(std::move(read)));
   if (options.firstBoard >= boards->size())
-    return studyError(kStatusBadUsage, "--first-board " + std::to_string(options.firstBoard) +
-                                           ": " + name + " holds " +
-                                           std::to_string(boards->size()) + " boards");
+    return "--first-board " + std::to_string(options.firstBoard) + ": " + name + " holds " +
+           std::to_string(boards->size()) + " boards";
   StudyPlan& plan = setup.plan;
   StudySummary& summary = setup.summary;
   const uint64_t available = boards->size() - options.firstBoard;
@@ -185,24 +207,22 @@ int takeBoardsFromFile(const StudyOptions& options, StudySetup& setup) {
     summary.maxColors = std::max(summary.maxColors, board.colorCount);
   }
   plan.supply.fileBoards = std::move(boards);
-  summary.origin = "Boards " + boardRange(plan.firstBoard, plan.boardCount) + " of " + name;
-  return 0;
+  summary.boardFile = name;
+  return "";
 }
 
 void takeSeededBoards(const StudyOptions& options, StudySetup& setup) {
   const uint64_t seed = options.seed ? *options.seed : seedFromClock();
   setup.plan.supply = BoardSupply{nullptr, seed, options.side, options.colorCount};
   StudySummary& summary = setup.summary;
+  summary.seed = seed;
   summary.minSide = summary.maxSide = options.side;
   summary.minColors = summary.maxColors = options.colorCount;
-  summary.origin = "Seed " + std::to_string(seed) + ", boards " +
-                   boardRange(setup.plan.firstBoard, setup.plan.boardCount) +
-                   " (the same boards again: --seed " + std::to_string(seed) + ")";
 }
 
 }  // namespace
 
-std::variant<StudySetup, int> setUpStudy(const StudyOptions& options) {
+std::variant<StudySetup, std::string> setUpStudy(const StudyOptions& options) {
   StudySetup setup;
   StudyPlan& plan = setup.plan;
   plan.solvers = options.solvers;
@@ -213,11 +233,12 @@ std::variant<StudySetup, int> setUpStudy(const StudyOptions& options) {
   plan.limits.memoryLimitBytes = (options.memoryLimitMegabytes << 20) / options.threads;
   plan.boundWanted = !options.csvPath.empty();
   if (!options.fromPath.empty()) {
-    if (const int status = takeBoardsFromFile(options, setup)) return status;
+    if (std::string refusal = takeBoardsFromFile(options, setup); !refusal.empty()) return refusal;
   } else {
     takeSeededBoards(options, setup);
   }
   StudySummary& summary = setup.summary;
+  summary.firstBoard = plan.firstBoard;
   summary.boardsAsked = plan.boardCount;
   summary.threads = plan.threads;
   for (size_t s = 0; s < plan.solvers.size(); ++s) {

@@ -56,6 +56,6 @@ struct StudySetup {
   StudySummary summary;
 };
 
-// Reads the boards of --from, or fixes the seed, and fits the plan and the summary to them; the
-// exit status, after a message, when the board file cannot be used.
-std::variant<StudySetup, int> setUpStudy(const StudyOptions& options);
+// Reads the boards of --from, or fixes the seed, and fits the plan and the summary to them; or
+// says why the board file cannot be studied.
+std::variant<StudySetup, std::string> setUpStudy(const StudyOptions& options);

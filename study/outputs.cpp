@@ -2,63 +2,144 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <system_error>
 
 #include "study/csv.h"
 #include "study/plot.h"
 
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kWriteChunk = size_t{1} << 16;
+
+std::string nameOf(const GrowingFile& output) {
+  return output.path.empty() ? "standard output" : output.path;
+}
+
+// Writes what is pending; on failure records why and cuts a regular file back to whole boards.
+bool flushPending(GrowingFile& output) {
+  if (!output.failure.empty()) return false;
+  errno = 0;
+  const size_t written = std::fwrite(output.pending.data(), 1, output.pending.size(), output.file);
+  if (written == output.pending.size() && std::fflush(output.file) == 0) {
+    output.committed += written;
+    output.pending.clear();
+    return true;
+  }
+  output.failure = errno != 0 ? std::strerror(errno) : "write failed";
+  std::error_code ignored;
+  if (!output.path.empty() && fs::is_regular_file(output.path, ignored))
+    fs::resize_file(output.path, output.committed, ignored);
+  return false;
+}
+
+bool append(GrowingFile& output, const std::string& text) {
+  if (output.file == nullptr) return true;
+  output.pending += text;
+  return output.pending.size() < kWriteChunk || flushPending(output);
+}
+
+bool openGrowing(GrowingFile& output, const std::string& path) {
+  output.path = path == "-" ? "" : path;
+  output.file = output.path.empty() ? stdout : std::fopen(path.c_str(), "w");
+  return output.file != nullptr;
+}
+
+// The same file when both exist (device and inode, or the platform's file id), otherwise the
+// same absolute name. Devices such as /dev/null may serve several outputs.
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  const fs::file_status status = fs::status(a, error);
+  if (fs::exists(status) && fs::exists(fs::status(b, error)))
+    return !fs::is_character_file(status) && fs::equivalent(a, b, error);
+  return fs::weakly_canonical(a, error) == fs::weakly_canonical(b, error);
+}
+
+// Closes a file opened for the study; false with the reason when what was buffered or the close
+// failed.
+bool closeGrowing(GrowingFile& output) {
+  if (output.file == nullptr) return true;
+  bool written = output.pending.empty() || flushPending(output);
+  if (output.file != stdout && std::fclose(output.file) != 0 && written) {
+    output.failure = std::strerror(errno);
+    written = false;
+  }
+  output.file = nullptr;
+  return written && output.failure.empty();
+}
+
+}  // namespace
+
+std::string collidingOutputs(const StudyOptions& options) {
+  std::vector<std::pair<std::string, std::string>> files;  // option, path
+  if (!options.fromPath.empty() && options.fromPath != "-")
+    files.emplace_back("--from", options.fromPath);
+  if (!options.csvPath.empty() && options.csvPath != "-")
+    files.emplace_back("--csv", options.csvPath);
+  if (!options.writeBoardsPath.empty())
+    files.emplace_back("--write-boards", options.writeBoardsPath);
+  if (!options.plotPath.empty()) files.emplace_back("--plot", options.plotPath);
+  for (size_t i = 0; i < files.size(); ++i)
+    for (size_t j = i + 1; j < files.size(); ++j)
+      if (sameFile(files[i].second, files[j].second))
+        return files[i].first + " and " + files[j].first + " name the same file, " +
+               files[j].second + "; the study would destroy it";
+  return "";
+}
+
 int openOutputs(const StudyOptions& options, const std::string& origin, StudyOutputs& outputs) {
-  outputs.csvPath = options.csvPath;
   outputs.withMoves = options.moves;
-  outputs.boardsPath = options.writeBoardsPath;
-  outputs.plotPath = options.plotPath;
-  if (outputs.csvPath == "-") {
-    outputs.csv = stdout;
-  } else if (!outputs.csvPath.empty()) {
-    outputs.csv = std::fopen(outputs.csvPath.c_str(), "w");
-    if (outputs.csv == nullptr)
-      return studyError(kStatusWriteFailed,
-                        "cannot write " + outputs.csvPath + ": " + std::strerror(errno));
+  const auto cannotWrite = [](const std::string& path) {
+    return studyError(kStatusWriteFailed, "cannot write " + path + ": " + std::strerror(errno));
+  };
+  if (!options.csvPath.empty() && !openGrowing(outputs.csv, options.csvPath))
+    return cannotWrite(options.csvPath);
+  if (!options.writeBoardsPath.empty() && !openGrowing(outputs.boards, options.writeBoardsPath))
+    return cannotWrite(options.writeBoardsPath);
+  if (!options.plotPath.empty()) {
+    outputs.plotPath = options.plotPath;
+    outputs.plot = std::fopen(options.plotPath.c_str(), "w");
+    if (outputs.plot == nullptr) return cannotWrite(options.plotPath);
   }
-  if (!outputs.boardsPath.empty()) {
-    outputs.boards.open(outputs.boardsPath);
-    if (!outputs.boards)
-      return studyError(kStatusWriteFailed,
-                        "cannot write " + outputs.boardsPath + ": " + std::strerror(errno));
-    outputs.boards << "# tidefill-study boards; " << origin << "\n";
-  }
-  if (outputs.csv != nullptr) std::fputs(csvHeader(outputs.withMoves).c_str(), outputs.csv);
+  append(outputs.csv, csvHeader(outputs.withMoves));
+  append(outputs.boards, "# tidefill-study boards; " + origin + "\n");
   return 0;
 }
 
-void writeBoardOutputs(StudyOutputs& outputs, const BoardOutcome& outcome,
+bool writeBoardOutputs(StudyOutputs& outputs, const BoardOutcome& outcome,
                        const std::vector<SolverChoice>& solvers) {
-  if (outputs.csv != nullptr) {
-    const std::string rows = csvRows(outcome, solvers, outputs.withMoves);
-    std::fwrite(rows.data(), 1, rows.size(), outputs.csv);
+  bool written = append(outputs.csv, csvRows(outcome, solvers, outputs.withMoves));
+  if (outputs.boards.file != nullptr) {
+    std::ostringstream board;
+    writeBoard(board, outcome.board, outcome.index);
+    written = append(outputs.boards, board.str()) && written;
   }
-  if (outputs.boards.is_open()) writeBoard(outputs.boards, outcome.board, outcome.index);
+  return written;
 }
 
 int finishOutputs(StudyOutputs& outputs, const StudySummary& summary, int status) {
-  if (!outputs.plotPath.empty()) {
-    std::ofstream plot(outputs.plotPath);
-    plot << turnPlot(plotTitle(summary), summary.solverLabels, summary.stats);
-    plot.close();
-    if (!plot) status = studyError(kStatusWriteFailed, "cannot write " + outputs.plotPath);
+  const auto failed = [&](const std::string& name, const std::string& reason) {
+    status = studyError(kStatusWriteFailed, "cannot write " + name + ": " + reason);
+  };
+  if (outputs.plot != nullptr) {
+    const std::string svg = turnPlot(plotTitle(summary), summary.solverLabels, summary.stats);
+    errno = 0;
+    const bool written = std::fwrite(svg.data(), 1, svg.size(), outputs.plot) == svg.size();
+    if (std::fclose(outputs.plot) != 0 || !written)
+      failed(outputs.plotPath, errno != 0 ? std::strerror(errno) : "write failed");
+    outputs.plot = nullptr;
   }
-  const bool csvToOutput = outputs.csv == stdout;
+  const bool csvToOutput = outputs.csv.file == stdout;
+  if (!closeGrowing(outputs.csv)) failed(nameOf(outputs.csv), outputs.csv.failure);
+  if (!closeGrowing(outputs.boards)) failed(nameOf(outputs.boards), outputs.boards.failure);
   std::fputs(formatSummary(summary).c_str(), csvToOutput ? stderr : stdout);
-  std::fflush(stdout);
-  if (outputs.csv != nullptr && !csvToOutput && std::fclose(outputs.csv) != 0)
-    status = studyError(kStatusWriteFailed,
-                        "cannot write " + outputs.csvPath + ": " + std::strerror(errno));
-  else if (csvToOutput && std::ferror(stdout))
-    status = studyError(kStatusWriteFailed, "cannot write the CSV to standard output");
-  outputs.csv = nullptr;
-  if (outputs.boards.is_open()) {
-    outputs.boards.close();
-    if (!outputs.boards)
-      status = studyError(kStatusWriteFailed, "cannot write " + outputs.boardsPath);
+  if (!csvToOutput) {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+      failed("the summary to standard output", errno != 0 ? std::strerror(errno) : "write failed");
   }
   return status;
 }

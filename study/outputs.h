@@ -1,9 +1,10 @@
-// The files a study writes: the CSV and the board file grow as boards are delivered, in board
-// order; the plot and the summary are written at the end.
+// The files a study writes. The CSV and the board file grow as boards are delivered, in board
+// order and in whole boards; the plot and the summary are written at the end. Every output is
+// opened before the first board, and the first failed write stops the study.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -11,21 +12,34 @@
 #include "study/report.h"
 #include "study/runner.h"
 
+// A file that grows by whole boards. Text waits in `pending` and goes out in large writes; after
+// a failed write a regular file is cut back to the boards known written.
+struct GrowingFile {
+  std::FILE* file = nullptr;
+  std::string path;  // "" for standard output
+  std::string pending;
+  uint64_t committed = 0;  // bytes of whole boards known written
+  std::string failure;     // why a write failed, "" while none has
+};
+
 struct StudyOutputs {
-  std::FILE* csv = nullptr;  // standard output with --csv -
-  std::string csvPath;
+  GrowingFile csv;  // open when asked for; standard output with --csv -
   bool withMoves = false;
-  std::ofstream boards;
-  std::string boardsPath;
+  GrowingFile boards;
+  std::FILE* plot = nullptr;
   std::string plotPath;
 };
 
-// Opens the CSV and the board file the options name and writes their headers; 0, or the exit
+// Refuses, before anything is opened for writing, an output that is the input or another output;
+// "" or the message.
+std::string collidingOutputs(const StudyOptions& options);
+
+// Opens every output the options name, the plot included, and writes the headers; 0, or the exit
 // status after a message.
 int openOutputs(const StudyOptions& options, const std::string& origin, StudyOutputs& outputs);
 
-// One delivered board's CSV rows and board-file entry.
-void writeBoardOutputs(StudyOutputs& outputs, const BoardOutcome& outcome,
+// One delivered board's CSV rows and board-file entry; false once a write has failed.
+bool writeBoardOutputs(StudyOutputs& outputs, const BoardOutcome& outcome,
                        const std::vector<SolverChoice>& solvers);
 
 // Draws the plot, prints the summary (to standard error when the CSV took standard output) and

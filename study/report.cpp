@@ -1,6 +1,7 @@
 #include "study/report.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -187,16 +188,31 @@ std::string formatHistogram(const TurnStats& stats, uint32_t columns, uint32_t r
   return text;
 }
 
+std::string studyOrigin(const StudySummary& summary, uint64_t count) {
+  const std::string boards =
+      count == 0
+          ? "no boards"
+          : format("boards %llu to %llu", static_cast<unsigned long long>(summary.firstBoard),
+                   static_cast<unsigned long long>(summary.firstBoard + count - 1));
+  if (!summary.boardFile.empty()) {
+    std::string text = boards + " of " + summary.boardFile;
+    text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text;
+  }
+  const auto seed = static_cast<unsigned long long>(summary.seed);
+  return format("Seed %llu, ", seed) + boards +
+         format(" (the same boards again: --seed %llu)", seed);
+}
+
 std::string formatSummary(const StudySummary& summary) {
   const uint64_t done = summary.stats.empty() ? 0 : summary.stats.front().boards;
   std::string text;
-  if (!summary.failure.empty())
-    text +=
-        format("Stopped by a failed check: these figures cover the first %llu of %llu boards.\n\n",
-               static_cast<unsigned long long>(done),
-               static_cast<unsigned long long>(summary.boardsAsked));
-  else if (summary.interrupted)
-    text += format("Interrupted: these figures cover the first %llu of %llu boards.\n\n",
+  const char* stoppedBy = !summary.failure.empty() ? "Stopped by a failed check"
+                          : summary.writeFailed    ? "Stopped by a failed write"
+                          : summary.interrupted    ? "Interrupted"
+                                                   : nullptr;
+  if (stoppedBy != nullptr)
+    text += format("%s: these figures cover the first %llu of %llu boards.\n\n", stoppedBy,
                    static_cast<unsigned long long>(done),
                    static_cast<unsigned long long>(summary.boardsAsked));
   if (done > 0) {
@@ -210,7 +226,7 @@ std::string formatSummary(const StudySummary& summary) {
               formatHistogram(summary.stats[s], summary.columns, rows);
     text += "\n";
   }
-  text += summary.origin + "\n";
+  text += studyOrigin(summary, stoppedBy != nullptr ? done : summary.boardsAsked) + "\n";
   const double rate = summary.wallSeconds > 0 ? static_cast<double>(done) / summary.wallSeconds : 0;
   text += format("%llu board%s in %.3f s: %.0f boards/s on %u thread%s\n",
                  static_cast<unsigned long long>(done), done == 1 ? "" : "s", summary.wallSeconds,

@@ -39,10 +39,14 @@ struct StudySummary {
   int exactSolver = -1;          // which of them is exact, if one is
   uint32_t minSide = 0, maxSide = 0;
   uint32_t minColors = 0, maxColors = 0;
-  std::string origin;  // where the boards came from and how to get them again
+  // Where the boards came from: the seed's sequence, or a board file.
+  uint64_t seed = 0;
+  std::string boardFile;  // "" for seeded boards
+  uint64_t firstBoard = 0;
   uint64_t boardsAsked = 0;
   bool interrupted = false;
-  std::string failure;  // a solver's answer that failed its check ended the run
+  bool writeFailed = false;  // a failed write ended the run
+  std::string failure;       // a solver's answer that failed its check ended the run
   double wallSeconds = 0;
   uint32_t threads = 1;
   uint32_t columns = 80;  // width the histogram bars may use
@@ -52,6 +56,10 @@ struct BoardOutcome;
 // Counts a delivered board, unless a count in it is below a proven optimum: that is a bug,
 // which it returns named instead ("" when the board counted).
 std::string recordBoard(StudySummary& summary, const BoardOutcome& outcome);
+
+// Which boards `count` boards from the first are and how to get them again, e.g. "Seed 7, boards
+// 0 to 99 (the same boards again: --seed 7)".
+std::string studyOrigin(const StudySummary& summary, uint64_t count);
 
 std::string formatSummary(const StudySummary& summary);
 // The histogram alone, one row per turn count or per bin of counts, at most `rows` rows.

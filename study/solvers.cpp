@@ -66,6 +66,7 @@ std::variant<std::vector<SolverChoice>, std::string> parseSolvers(
     const std::vector<std::string>& names) {
   std::vector<SolverChoice> choices;
   for (const std::string& given : names) {
+    if (given.empty()) return std::string("an empty solver name (a comma too many?)");
     const size_t colon = given.find(':');
     const std::string name = given.substr(0, colon);
     const auto entry = std::find_if(std::begin(kSolvers), std::end(kSolvers),

@@ -1,6 +1,8 @@
 // The terminal on Windows: the console behind a C stream, and the width of its window.
 #include <io.h>
 
+#include <csignal>
+
 #include "app/windows_api.h"
 #include "study/terminal.h"
 
@@ -13,4 +15,31 @@ uint32_t terminalColumns() {
   if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info) != 0)
     return static_cast<uint32_t>(info.srWindow.Right - info.srWindow.Left + 1);
   return columnsFromEnvironment();
+}
+
+namespace {
+
+std::atomic<bool>* stopFlag = nullptr;
+volatile std::sig_atomic_t caughtSignal = 0;
+
+extern "C" void onStopSignal(int signal) {
+  if (caughtSignal != 0) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return;
+  }
+  caughtSignal = signal;
+  stopFlag->store(true);
+  std::signal(signal, onStopSignal);  // the handler is reset on every call here
+}
+
+}  // namespace
+
+void catchStopSignals(std::atomic<bool>& stop) {
+  stopFlag = &stop;
+  for (const int signal : {SIGINT, SIGTERM, SIGBREAK}) std::signal(signal, onStopSignal);
+}
+
+int stopSignal() {
+  return caughtSignal;
 }
