@@ -11,18 +11,90 @@
 #include <iostream>
 #include <thread>
 
+#include "study/terminal.h"
+
 namespace {
 
 constexpr const char* kExamples =
     "\nExamples:\n"
-    "  tidefill-study --seed 7                      1000 boards of 14 x 14 with 6 colours\n"
+    "  tidefill-study --seed 7          1000 boards of 14 x 14, 6 colours, again\n"
     "  tidefill-study --size 64 --colors 32 --boards 200 --csv turns.csv\n"
-    "  tidefill-study --seed 7 --write-boards b.txt  then: tidefill-study --from b.txt\n"
+    "  tidefill-study --seed 7 --write-boards b.txt; tidefill-study --from b.txt\n"
     "  tidefill-study --solver greedy,distance,beam:10,exact --plot turns.svg\n"
-    "\nResults go to standard output; the progress line to standard error, when it is a\n"
-    "terminal. Exit status: 0 done, 1 a file could not be written, 2 bad usage or a bad board\n"
-    "file, 3 a solver's answer failed its replay (a bug), 130 interrupted (the boards\n"
-    "finished so far are reported).\n";
+    "\n"
+    "Results go to standard output; the progress line to standard error, when it is a "
+    "terminal.\n"
+    "Exit status: 0 done, 1 a file could not be written, 2 bad usage or a bad board file, 3 a "
+    "solver's answer failed its replay (a bug), 130, 143 and 129 stopped by Ctrl-C, SIGTERM and "
+    "SIGHUP (the boards finished so far are reported and written).\n";
+
+// Breaks `text` into lines of at most `width` characters at blanks, keeping the blanks within a
+// line as they are; lines after the first start with `indent` blanks. A word longer than a line
+// stands alone on its line.
+std::string wrapWords(const std::string& text, size_t width, size_t indent) {
+  std::string wrapped;
+  size_t lineLength = 0;
+  bool lineHasWord = false;
+  for (size_t position = text.find_first_not_of(' '), gapStart = 0; position != std::string::npos;
+       position = text.find_first_not_of(' ', gapStart)) {
+    const size_t gap = position - gapStart;
+    const size_t end = std::min(text.find(' ', position), text.size());
+    const size_t wordLength = end - position;
+    if (lineHasWord && lineLength + gap + wordLength > width) {
+      wrapped += "\n" + std::string(indent, ' ');
+      lineLength = indent;
+    } else {
+      wrapped.append(gap, ' ');
+      lineLength += gap;
+    }
+    wrapped.append(text, position, wordLength);
+    lineLength += wordLength;
+    lineHasWord = true;
+    gapStart = end;
+  }
+  return wrapped;
+}
+
+// Help text wrapped to the terminal, the descriptions in a column of their own.
+class WrappingFormatter : public CLI::Formatter {
+ public:
+  explicit WrappingFormatter(size_t width) : width_(width) { column_width(kNameColumn); }
+
+  std::string make_option_desc(const CLI::Option* option) const override {
+    // The parser indents every line after the first to the column itself.
+    return wrapWords(CLI::Formatter::make_option_desc(option),
+                     width_ > kNameColumn + 20 ? width_ - kNameColumn - 1 : 20, 0);
+  }
+  std::string make_description(const CLI::App* app) const override {
+    return wrapWords(app->get_description(), width_ - 1, 0) + "\n";
+  }
+  std::string make_footer(const CLI::App* app) const override {
+    // Each line on its own; a solver's description continues under its first word.
+    std::string footer;
+    const std::string& text = app->get_footer();
+    for (size_t start = 0; start < text.size();) {
+      const size_t end = std::min(text.find('\n', start), text.size());
+      const std::string line = text.substr(start, end - start);
+      const size_t gap = line.find("  ", 2);
+      const size_t indent = line.rfind("  ", 0) == 0 && gap != std::string::npos
+                                ? line.find_first_not_of(' ', gap)
+                            : line.rfind("  ", 0) == 0 ? 4
+                                                       : 0;
+      footer += wrapWords(line, width_ - 1, std::min<size_t>(indent, width_ / 2)) + "\n";
+      start = end + 1;
+    }
+    return "\n" + footer;
+  }
+
+ private:
+  static constexpr size_t kNameColumn = 30;
+  size_t width_;
+};
+
+// The width help is wrapped to: the terminal's, or 80 when standard output is no terminal.
+size_t helpWidth() {
+  return isTerminal(stdout) ? std::clamp<size_t>(terminalColumns(), 50, 200) : 80;
+}
 
 int usageError(const std::string& message) {
   std::fprintf(stderr, "%s: %s\nRun '%s --help' for the options.\n", kProgram, message.c_str(),
@@ -59,40 +131,36 @@ std::string refusedValue(const CLI::App& app, const StudyOptions& options) {
 
 }  // namespace
 
-std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) {
-  StudyOptions options;
-  options.threads = std::clamp<uint32_t>(std::thread::hardware_concurrency(), 1, kMaxThreads);
-  std::vector<std::string> solverNames{"greedy"};
-  uint64_t seed = 0;
+namespace {
 
-  CLI::App app(
-      "Solves many boards of the colour-region puzzle at full speed on every core and "
-      "reports statistics of the turns each solver needs.",
-      kProgram);
-  app.get_formatter()->column_width(30);
-  // The ranges are in the descriptions; CLI11's own would repeat them in its type column.
-  const auto range = [](auto low, auto high) { return CLI::Range(low, high).description(""); };
-  auto* size = app.add_option("--size", options.side, "Board side in tiles, 3 to 256")
-                   ->check(range(kMinSide, kMaxSide))
-                   ->type_name("N")
-                   ->capture_default_str();
-  auto* colors = app.add_option("--colors", options.colorCount, "Number of colours, 2 to 32")
-                     ->check(range(kMinColors, kMaxColors))
-                     ->type_name("C")
-                     ->capture_default_str();
-  auto* boards = app.add_option("--boards", options.boardCount,
-                                "Number of boards, 1 to 10^9 (default 1000, or all of --from)")
-                     ->check(range(uint64_t{1}, kMaxBoards))
-                     ->type_name("N");
+// The raw texts of the options that need more than the parser's checks.
+struct RawOptions {
+  std::vector<std::string> solverNames{"greedy"};
   std::string seedText;
-  auto* seedOption = app.add_option("--seed", seedText,
-                                    "Unsigned 64-bit seed: board i is the same on every run, "
-                                    "thread count and machine (default: from the clock)")
-                         ->type_name("S");
-  auto* from = app.add_option("--from", options.fromPath,
-                              "Read the boards from FILE (- for standard input) instead of "
-                              "generating them")
-                   ->type_name("FILE");
+};
+
+void addOptions(CLI::App& app, StudyOptions& options, RawOptions& raw) {
+  // The ranges are in the descriptions; the parser's own would repeat them in its type column.
+  const auto range = [](auto low, auto high) { return CLI::Range(low, high).description(""); };
+  app.add_option("--size", options.side, "Board side in tiles, 3 to 256")
+      ->check(range(kMinSide, kMaxSide))
+      ->type_name("N")
+      ->capture_default_str();
+  app.add_option("--colors", options.colorCount, "Number of colours, 2 to 32")
+      ->check(range(kMinColors, kMaxColors))
+      ->type_name("C")
+      ->capture_default_str();
+  app.add_option("-n,--boards", options.boardCount,
+                 "Number of boards, 1 to 10^9 (default 1000, or all of --from)")
+      ->check(range(uint64_t{1}, kMaxBoards))
+      ->type_name("N");
+  app.add_option("-s,--seed", raw.seedText,
+                 "Unsigned 64-bit seed: board i is the same on every run, thread count and "
+                 "machine (default: from the clock)")
+      ->type_name("S");
+  app.add_option("--from", options.fromPath,
+                 "Read the boards from FILE (- for standard input) instead of generating them")
+      ->type_name("FILE");
   app.add_option("--write-boards", options.writeBoardsPath,
                  "Write the boards studied to FILE, in the format --from reads")
       ->type_name("FILE");
@@ -102,22 +170,23 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
       ->check(range(uint64_t{0}, kMaxFirstBoard))
       ->type_name("K");
   // Split here rather than by the parser, which would drop an empty name ("greedy,").
-  app.add_option("--solver", solverNames, "Solvers to run on every board, comma-separated")
-      ->type_name("NAME[,NAME...]")
-      ->default_str("greedy");
-  app.add_option("--threads", options.threads, "Worker threads, 1 to 1024 (default: one per core)")
+  app.add_option("--solver", raw.solverNames,
+                 "Solvers to run on every board, comma-separated (default greedy)")
+      ->option_text("NAME[,NAME...]");
+  app.add_option("-j,--threads", options.threads,
+                 "Worker threads, 1 to 1024 (default: one per core)")
       ->check(range(uint32_t{1}, kMaxThreads))
       ->type_name("N");
-  app.add_option("--csv", options.csvPath,
+  app.add_option("-o,--csv", options.csvPath,
                  "Write one row per board and solver to FILE (- for standard output, which "
                  "moves the summary to standard error)")
       ->type_name("FILE");
-  app.add_flag(
-      "--moves", options.moves,
-      "Add a column with each solver's moves to the CSV (colour indices, blank-separated)");
+  app.add_flag("--moves", options.moves,
+               "Add a column with each solver's moves to the CSV (colour indices, "
+               "blank-separated)");
   app.add_option("--time-limit", options.timeLimitSeconds,
-                 "Seconds exact may search one board before it reports its best, unproven "
-                 "(default 10)")
+                 "Seconds beam:W and exact may search one board before they report their best, "
+                 "unproven (default 10); the other solvers take no time to speak of")
       ->check(range(0.001, 1e6))
       ->type_name("SECONDS");
   app.add_option("--memory-limit", options.memoryLimitMegabytes,
@@ -129,36 +198,93 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
                  "Draw each solver's turns per board on one chart, an SVG file for any browser")
       ->type_name("FILE.svg");
   app.add_flag("--quiet", options.quiet, "No progress line");
-  app.set_version_flag("--version", std::string(kProgram) + " " + TIDEFILL_VERSION,
+  app.set_version_flag("-V,--version", std::string(kProgram) + " " + TIDEFILL_VERSION,
                        "Print the version and exit");
-  app.footer("\n" + describeSolvers() + kExamples);
+}
 
+// Edit distance, for suggesting the option a mistyped one was meant to be.
+size_t editDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1] ? 1 : 0)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// "--bords: no such option; did you mean --boards?", or "" when nothing given is an unknown
+// long option or none is near it.
+std::string unknownOption(const CLI::App& app, const std::vector<std::string>& extras) {
+  for (const std::string& given : extras) {
+    if (given.rfind("--", 0) != 0) continue;
+    const std::string name = given.substr(0, given.find('='));
+    std::string nearest;
+    size_t best = 3;  // farther than two edits is no longer a typo
+    for (const CLI::Option* option : app.get_options())
+      for (const std::string& known : option->get_lnames())
+        if (const size_t distance = editDistance(name, "--" + known); distance < best) {
+          best = distance;
+          nearest = "--" + known;
+        }
+    return name + ": no such option" + (nearest.empty() ? "" : "; did you mean " + nearest + "?");
+  }
+  return "";
+}
+
+// The checks across options, once they have parsed; "" or the message.
+std::string completeOptions(const CLI::App& app, const RawOptions& raw, StudyOptions& options) {
+  if (std::string refusal = refusedValue(app, options); !refusal.empty()) return refusal;
+  if (app.count("--from") > 0)
+    for (const char* generated : {"--size", "--colors", "--seed"})
+      if (app.count(generated) > 0)
+        return std::string(generated) +
+               " describes generated boards; --from takes them from its file";
+  options.boardCountGiven = app.count("--boards") > 0;
+  if (app.count("--seed") > 0) {
+    uint64_t seed = 0;
+    const std::string& text = raw.seedText;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
+    if (error != std::errc{} || end != text.data() + text.size())
+      return "--seed: " + text + " is not an unsigned 64-bit number";
+    options.seed = seed;
+  }
+  auto solvers = parseSolvers(splitAtCommas(raw.solverNames));
+  if (auto* message = std::get_if<std::string>(&solvers)) return "--solver: " + *message;
+  options.solvers = std::get<std::vector<SolverChoice>>(std::move(solvers));
+  return "";
+}
+
+}  // namespace
+
+std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) {
+  StudyOptions options;
+  options.threads = std::clamp<uint32_t>(std::thread::hardware_concurrency(), 1, kMaxThreads);
+  RawOptions raw;
+  CLI::App app(
+      "Solves many boards of the colour-region puzzle at full speed on every core and "
+      "reports statistics of the turns each solver needs.",
+      kProgram);
+  app.formatter(std::make_shared<WrappingFormatter>(helpWidth()));
+  addOptions(app, options, raw);
+  app.footer(describeSolvers() + kExamples);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& answered) {  // --help or --version
     return app.exit(answered);
+  } catch (const CLI::ExtrasError& error) {
+    const std::string unknown = unknownOption(app, app.remaining());
+    return usageError(unknown.empty() ? error.what() : unknown);
   } catch (const CLI::ParseError& error) {
     return usageError(error.what());
   }
-  if (const std::string refusal = refusedValue(app, options); !refusal.empty())
+  if (const std::string refusal = completeOptions(app, raw, options); !refusal.empty())
     return usageError(refusal);
-  if (from->count() > 0)
-    for (const CLI::Option* generated : {size, colors, seedOption})
-      if (generated->count() > 0)
-        return usageError(generated->get_name() +
-                          " describes generated boards; --from takes them from its file");
-  options.boardCountGiven = boards->count() > 0;
-  if (seedOption->count() > 0) {
-    const auto [end, error] =
-        std::from_chars(seedText.data(), seedText.data() + seedText.size(), seed);
-    if (error != std::errc{} || end != seedText.data() + seedText.size())
-      return usageError("--seed: " + seedText + " is not an unsigned 64-bit number");
-    options.seed = seed;
-  }
-  auto solvers = parseSolvers(splitAtCommas(solverNames));
-  if (auto* message = std::get_if<std::string>(&solvers))
-    return usageError("--solver: " + *message);
-  options.solvers = std::get<std::vector<SolverChoice>>(std::move(solvers));
   return options;
 }
 

@@ -125,7 +125,8 @@ int finishOutputs(StudyOutputs& outputs, const StudySummary& summary, int status
     status = studyError(kStatusWriteFailed, "cannot write " + name + ": " + reason);
   };
   if (outputs.plot != nullptr) {
-    const std::string svg = turnPlot(plotTitle(summary), summary.solverLabels, summary.stats);
+    const std::string svg =
+        turnPlot(plotTitle(summary), plotSubtitle(summary), summary.solverLabels, summary.stats);
     errno = 0;
     const bool written = std::fwrite(svg.data(), 1, svg.size(), outputs.plot) == svg.size();
     if (std::fclose(outputs.plot) != 0 || !written)

@@ -49,8 +49,8 @@ std::string text(double x, double y, const std::string& words, const char* extra
 
 }  // namespace
 
-std::string turnPlot(const std::string& title, const std::vector<std::string>& labels,
-                     const std::vector<TurnStats>& stats) {
+std::string turnPlot(const std::string& title, const std::string& subtitle,
+                     const std::vector<std::string>& labels, const std::vector<TurnStats>& stats) {
   uint32_t low = ~0u, high = 0;
   for (const TurnStats& one : stats) {
     if (one.boards == 0) continue;
@@ -89,7 +89,8 @@ std::string turnPlot(const std::string& title, const std::vector<std::string>& l
                     number(kHeight) +
                     "\" font-family=\"sans-serif\" font-size=\"13\">\n"
                     "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  svg += text(kWidth / 2, 28, title, "text-anchor=\"middle\" font-size=\"16\"");
+  svg += text(kWidth / 2, 24, title, "text-anchor=\"middle\" font-size=\"16\"");
+  svg += text(kWidth / 2, 42, subtitle, "text-anchor=\"middle\" font-size=\"11\" fill=\"#555\"");
   // Grid and axes.
   for (double share = 0; share <= yHigh + 1e-9; share += yStep) {
     svg += "<line x1=\"" + number(kLeft) + "\" y1=\"" + number(yAt(share)) + "\" x2=\"" +
@@ -157,4 +158,11 @@ std::string plotTitle(const StudySummary& summary) {
   title += ", " + std::to_string(summary.minColors);
   if (summary.maxColors != summary.minColors) title += " to " + std::to_string(summary.maxColors);
   return title + " colours";
+}
+
+std::string plotSubtitle(const StudySummary& summary) {
+  const uint64_t done = summary.stats.empty() ? 0 : summary.stats.front().boards;
+  std::string origin = studyOrigin(summary, done);
+  origin = origin.substr(0, origin.find(" (the same boards again"));
+  return origin + "; tidefill-study " + TIDEFILL_VERSION;
 }

@@ -90,6 +90,8 @@ def test_plot(scratch):
     check(len(lines) == 1 and any(t.startswith("greedy (mean ") for t in texts) and
           "turns to solve a board" in texts and "share of boards (%)" in texts,
           "the plot has the solver's line, its legend and both axis labels", str(texts))
+    check(any(re.fullmatch(r"Seed 4, boards 0 to 199; tidefill-study [0-9.]+", t or "")
+              for t in texts), "the plot names the study it shows", str(texts))
 
 
 def flood_moves_needed(side, colors, moves):

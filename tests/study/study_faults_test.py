@@ -150,6 +150,15 @@ def test_bad_values():
                           (["--solver", "greedy,,exact"], "--solver: an empty solver name")):
         status, out, err = run(*args, "--boards", "2")
         check(status == 2 and message in err and out == "", "refused: %r" % args, err)
+    status, out, err = run("--bords", "3")
+    check(status == 2 and "--bords: no such option; did you mean --boards?" in err, "a typo", err)
+    status, out, err = run("-n", "3", "-s", "5", "-j", "1", "-o", "-", "--quiet")
+    check(status == 0 and out.count("\n3,greedy,") == 1, "the short options", out + err)
+    status, out, _ = run("-V")
+    check(status == 0 and out.startswith("tidefill-study "), "-V", out)
+    status, out, _ = run("--help")
+    check(status == 0 and all(len(line) <= 80 for line in out.splitlines()) and
+          "=greedy" not in out, "--help fits 80 columns", out)
 
 
 def main():
