@@ -153,7 +153,8 @@ def test_bad_values():
     status, out, err = run("--bords", "3")
     check(status == 2 and "--bords: no such option; did you mean --boards?" in err, "a typo", err)
     status, out, err = run("-n", "3", "-s", "5", "-j", "1", "-o", "-", "--quiet")
-    check(status == 0 and out.count("\n3,greedy,") == 1, "the short options", out + err)
+    check(status == 0 and "\n2,greedy," in out and "\n3,greedy," not in out, "the short options",
+          out + err)
     status, out, _ = run("-V")
     check(status == 0 and out.startswith("tidefill-study "), "-V", out)
     status, out, _ = run("--help")
