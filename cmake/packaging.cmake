@@ -12,6 +12,9 @@ endif()
 
 install(TARGETS tidefill tidefill-study RUNTIME DESTINATION ${TIDEFILL_BIN_DIR})
 install(FILES README.md LICENSE DESTINATION ${TIDEFILL_DOC_DIR})
+if(NOT WIN32)
+  install(FILES packaging/copyright DESTINATION ${TIDEFILL_DOC_DIR})
+endif()
 
 if(NOT WIN32)
   install(FILES packaging/tidefill.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
@@ -20,15 +23,31 @@ if(NOT WIN32)
   # The manual page is made from the tool's own --help, so the two never disagree.
   find_program(HELP2MAN help2man)
   find_program(GZIP gzip)
+  if(GZIP)
+    # The interactive program's page is written by hand: its dialogue is not in any --help.
+    foreach(page tidefill.1 changelog)
+      add_custom_command(
+        OUTPUT ${CMAKE_BINARY_DIR}/${page}.gz
+        COMMAND ${GZIP} -9nc ${PROJECT_SOURCE_DIR}/packaging/${page} > ${CMAKE_BINARY_DIR}/${page}.gz
+        DEPENDS ${PROJECT_SOURCE_DIR}/packaging/${page}
+        COMMENT "Compressing ${page}")
+    endforeach()
+    add_custom_target(tidefill_docs ALL DEPENDS ${CMAKE_BINARY_DIR}/tidefill.1.gz
+                                                ${CMAKE_BINARY_DIR}/changelog.gz)
+    install(FILES ${CMAKE_BINARY_DIR}/tidefill.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${TIDEFILL_DOC_DIR})
+  endif()
+  # The study's manual page is made from its own --help, so the two never disagree.
   if(HELP2MAN AND GZIP AND NOT CMAKE_CROSSCOMPILING)
     set(TIDEFILL_STUDY_MAN ${CMAKE_BINARY_DIR}/tidefill-study.1.gz)
     add_custom_command(
       OUTPUT ${TIDEFILL_STUDY_MAN}
       COMMAND ${HELP2MAN} --no-info --section 1 --source "Tidefill ${PROJECT_VERSION}"
               --name "batch studies of the colour-region puzzle on every core"
+              --include ${PROJECT_SOURCE_DIR}/packaging/tidefill-study.h2m
               --output ${CMAKE_BINARY_DIR}/tidefill-study.1 $<TARGET_FILE:tidefill-study>
       COMMAND ${GZIP} -9nf ${CMAKE_BINARY_DIR}/tidefill-study.1
-      DEPENDS tidefill-study
+      DEPENDS tidefill-study ${PROJECT_SOURCE_DIR}/packaging/tidefill-study.h2m
       COMMENT "Making the manual page of tidefill-study")
     add_custom_target(tidefill_study_man ALL DEPENDS ${TIDEFILL_STUDY_MAN})
     install(FILES ${TIDEFILL_STUDY_MAN} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -49,14 +68,16 @@ if(WIN32)
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # tidefill_<version>_<arch>.deb
-  set(CPACK_DEBIAN_PACKAGE_SECTION games)
+  # Not "games": lintian expects games under /usr/games, and this is as much a study tool.
+  set(CPACK_DEBIAN_PACKAGE_SECTION misc)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER
       "the Tidefill team <maintainers@users.noreply.c-seed-8a9101f7.example>")
   string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
-         "Tidefill generates random boards of coloured tiles, solves them one greedy turn at a\n"
-         "time while a window shows the board, answers queries about tiles and regions at the\n"
-         "terminal, and reports statistics over series of boards. tidefill-study solves\n"
-         "thousands of reproducible boards on every core and reports the turns they need.")
+         "Tidefill generates random boards of coloured tiles, solves them one greedy\n"
+         "turn at a time while a window shows the board, answers queries about tiles\n"
+         "and regions at the terminal, and reports statistics over series of boards.\n"
+         "tidefill-study solves thousands of reproducible boards on every core and\n"
+         "reports the turns they need.")
   # Dependencies are read off the executables, so the package pulls in exactly the SDL2 and C++
   # runtime they link.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

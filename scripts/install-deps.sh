@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libsdl2-dev libcli11-dev help2man)
 if [[ "${1:-}" == "test" ]]; then
-  packages+=(python3 xvfb xauth x11-utils xdotool valgrind dbus-daemon clang libclang-rt-dev
+  packages+=(python3 xvfb xauth x11-utils xdotool valgrind dbus-daemon clang libclang-rt-dev lintian
              g++-mingw-w64-x86-64-posix wine wine64)
   # Wine only recommends these, but its X11 driver and Direct2D (drawn through OpenGL) need them.
   packages+=(libgl1 libgl1-mesa-dri libglx-mesa0 libxcomposite1 libxcursor1 libxfixes3 libxi6

@@ -20,9 +20,13 @@ deb=$root/build/release/tidefill_${version}_amd64.deb
 contents=$(dpkg-deb -c "$deb")
 for path in usr/bin/tidefill usr/bin/tidefill-study usr/share/doc/tidefill/README.md \
             usr/share/doc/tidefill/LICENSE usr/share/applications/tidefill.desktop \
-            usr/share/man/man1/tidefill-study.1.gz; do
+            usr/share/man/man1/tidefill-study.1.gz usr/share/man/man1/tidefill.1.gz \
+            usr/share/doc/tidefill/copyright usr/share/doc/tidefill/changelog.gz; do
   grep -q " \./$path\$" <<<"$contents" && pass "package holds /$path" || fail "package lacks /$path"
 done
+# Debian's own checker: no errors (it warns only about what a native package may leave out).
+if lintian_out=$(lintian --fail-on error "$deb" 2>&1); then pass "lintian finds no error"
+else fail "lintian: $lintian_out"; fi
 grep -q 'libsdl2' <(dpkg-deb -f "$deb" Depends) && pass "package depends on SDL2" ||
   fail "package does not depend on SDL2"
 

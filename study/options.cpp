@@ -17,13 +17,21 @@ namespace {
 
 constexpr const char* kExamples =
     "\nExamples:\n"
-    "  tidefill-study --seed 7          1000 boards of 14 x 14, 6 colours, again\n"
+    "  tidefill-study --seed 7\n"
+    "    1000 boards of 14 x 14 with 6 colours; the same seed gives the same boards\n"
+    "\n"
     "  tidefill-study --size 64 --colors 32 --boards 200 --csv turns.csv\n"
+    "    200 large boards, one CSV row per board\n"
+    "\n"
     "  tidefill-study --seed 7 --write-boards b.txt; tidefill-study --from b.txt\n"
+    "    the same boards again, from a file\n"
+    "\n"
     "  tidefill-study --solver greedy,distance,beam:10,exact --plot turns.svg\n"
+    "    four solvers side by side against the proven optimum, and a chart\n"
     "\n"
     "Results go to standard output; the progress line to standard error, when it is a "
     "terminal.\n"
+    "\n"
     "Exit status: 0 done, 1 a file could not be written, 2 bad usage or a bad board file, 3 a "
     "solver's answer failed its replay (a bug), 130, 143 and 129 stopped by Ctrl-C, SIGTERM and "
     "SIGHUP (the boards finished so far are reported and written).\n";
