@@ -76,7 +76,7 @@ void analyzeState(const RegionGraph& graph, const uint64_t* joined, StateAnalysi
       const uint32_t size = graph.size[r];
       analysis.distanceSum += uint64_t{d} * size;
       for (uint32_t bits = v; bits != 0; bits &= bits - 1)
-        analysis.colors[__builtin_ctz(bits)].gain += size;
+        analysis.colors[std::countr_zero(bits)].gain += size;
     }
     for (uint32_t e = start[r]; e < start[r + 1]; ++e) {
       const uint32_t n = neighbors[e];
