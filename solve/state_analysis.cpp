@@ -110,11 +110,6 @@ uint32_t lowerBound(const StateSummary& analysis, uint32_t colorCount) {
   return boundOfFarthest(farthest, count);
 }
 
-// Bound of a child: the largest t - 1 + (number of colours whose farthest distance is at least
-// t) over its colours' distances t. Within a group of distance v, the colours whose shared set
-// holds `move` drop to v - 1 (the moved colour's own frontier regions drop to 0 and leave).
-// Trying t = v and t = v - 1 for every group covers every distance a child can have; a t that
-// is no child's distance never beats the next distance above it.
 uint32_t coloursByFarthest(const StateSummary& state, uint32_t colorCount,
                            uint32_t order[maxColors]) {
   uint32_t count = 0;
@@ -140,6 +135,11 @@ ChildBounds::ChildBounds(const StateSummary& state, uint32_t colorCount) {
   }
 }
 
+// Bound of a child: the largest t - 1 + (number of colours whose farthest distance is at least
+// t) over its colours' distances t. Within a group of distance v, the colours whose shared set
+// holds `move` drop to v - 1 (the moved colour's own frontier regions drop to 0 and leave).
+// Trying t = v and t = v - 1 for every group covers every distance a child can have; a t that
+// is no child's distance never beats the next distance above it.
 uint32_t ChildBounds::operator()(uint32_t move) const {
   uint32_t bound = 0;
   uint32_t above = 0;  // colours whose child distance exceeds the group's v - 1
