@@ -5,6 +5,10 @@
 // exactly when some shortest path to it enters through such a region: the colour set `via` of
 // a region records those entry colours. That gives each child's distances, bound and distance
 // sum without a pass of its own.
+//
+// solve/bit_analysis.h computes the same StateSummary on bitsets for the exact search (all but
+// the distance sum and gains); tests/solve/analysis_test.cpp holds the two equal, so a change to
+// what a field means is made in both.
 #pragma once
 
 #include <array>
