@@ -219,24 +219,21 @@ class ExactSearch {
       if (forcedColor(levels, colorCount_) < 0) return expandLastLayer(node, g, f, levels);
     }
     const StateSummary& summary = analysis_.analyze(state);
-    const int forced = forcedColor(summary, colorCount_);
-    const ChildBounds childBound(summary, colorCount_);
     const uint32_t hash = nodes_.info(node).hash;
-    for (uint32_t c = 0; c < colorCount_; ++c) {
-      const ColorStats& stats = summary.colors[c];
-      if (!worthTrying(summary, forced, c)) continue;
-      if (stats.frontier == summary.remainingRegions) {
-        noteCompletion(node, g, c);
-        continue;
-      }
-      const uint32_t childF = g + 1 + childBound(c);
-      assert(childF >= f && "the bound is consistent");
-      if (childF >= upperBound_) continue;
-      if (!reach(analysis_.child(state, c), hash ^ static_cast<uint32_t>(stats.keys), node, c,
-                 g + 1, childF))
-        return false;
-    }
-    return true;
+    return forEachUsefulMove(
+        summary, colorCount_,
+        [&](uint32_t move) {
+          noteCompletion(node, g, move);
+          return true;
+        },
+        [&](uint32_t move, uint32_t childBound) {
+          const uint32_t childF = g + 1 + childBound;
+          assert(childF >= f && "the bound is consistent");
+          return childF >= upperBound_ ||
+                 reach(analysis_.child(state, move),
+                       hash ^ static_cast<uint32_t>(summary.colors[move].keys), node, move, g + 1,
+                       childF);
+        });
   }
 
   // In the last layer below the best answer, only children whose bound drops are kept; finding

@@ -109,6 +109,23 @@ inline bool worthTrying(const StateSummary& state, int forced, uint32_t move) {
   return forced >= 0 ? move == static_cast<uint32_t>(forced) : mayStartOptimal(state, move);
 }
 
+// Walks the moves worth trying from an analysed state, lowest colour first: `completes(move)`
+// for a move that joins every remaining region, `child(move, bound)` for any other, with the
+// child's lower bound. Either returns false to end the walk, and then so does this.
+template <class Completes, class Child>
+bool forEachUsefulMove(const StateSummary& state, uint32_t colorCount, Completes completes,
+                       Child child) {
+  const int forced = forcedColor(state, colorCount);
+  const ChildBounds childBound(state, colorCount);
+  for (uint32_t c = 0; c < colorCount; ++c) {
+    if (!worthTrying(state, forced, c)) continue;
+    const bool more =
+        state.colors[c].frontier == state.remainingRegions ? completes(c) : child(c, childBound(c));
+    if (!more) return false;
+  }
+  return true;
+}
+
 // Sets in `bits` the frontier regions of colour `move`.
 void joinFrontier(const RegionGraph& graph, const StateAnalysis& analysis, uint32_t move,
                   uint64_t* bits);
