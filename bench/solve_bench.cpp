@@ -1,6 +1,7 @@
 // Solver figures on fixed random boards (board k of a set uses seed k): time per board (mean,
-// median, max), mean moves, proven count, and against the proven optima the mean excess and the
-// share of optimal answers. Graph building is outside the timing.
+// median, max), mean moves, proven count, states expanded per board (beam and exact, whose time
+// it explains), and against the proven optima the mean excess and the share of optimal answers.
+// Graph building is outside the timing.
 //
 // By default each set has a few boards, enough for a CI run; TIDEFILL_SOLVE_FULL=1 runs the
 // full counts (1000 boards at 14 x 14, 100 at 18 x 18 and 64 x 64, 20 at 21 x 21).
@@ -36,6 +37,7 @@ struct Run {
   std::vector<size_t> optima;  // moves where proven, else 0
   uint32_t proven = 0;
   size_t peakSearchBytes = 0;
+  uint64_t expanded = 0;  // over all boards
 };
 
 bool fullRun() {
@@ -83,7 +85,7 @@ const std::vector<size_t>& optima(const BoardSet& set) {
 
 void benchSolver(benchmark::State& state, const std::string& solver, const BoardSet* set) {
   for (auto _ : state) {
-    Run run{solver, set, {}, {}, {}, 0, 0};
+    Run run{solver, set, {}, {}, {}, 0, 0, 0};
     double total = 0;
     for (uint32_t k = 1; k <= boardCount(*set); ++k) {
       const RegionGraph graph = boardGraph(*set, k);
@@ -97,8 +99,10 @@ void benchSolver(benchmark::State& state, const std::string& solver, const Board
       run.proven += solution.proven ? 1 : 0;
       run.optima.push_back(solution.proven ? solution.moves.size() : 0);
       run.peakSearchBytes = std::max(run.peakSearchBytes, solution.searchBytes);
+      run.expanded += solution.expanded;
     }
     state.SetIterationTime(total);
+    if (run.expanded > 0) state.counters["expanded"] = static_cast<double>(run.expanded);
     if (solver == "exact") optimaBySet[setName(*set)] = run.optima;
     runs.push_back(std::move(run));
   }
@@ -118,8 +122,8 @@ double median(std::vector<double> values) {
 }
 
 void printFigures() {
-  std::printf("\n%-9s %-9s %6s %10s %10s %10s %8s %7s %8s %8s\n", "solver", "boards", "count",
-              "mean ms", "median ms", "max ms", "moves", "proven", "excess", "optimal");
+  std::printf("\n%-9s %-9s %6s %10s %10s %10s %8s %7s %8s %8s %11s\n", "solver", "boards", "count",
+              "mean ms", "median ms", "max ms", "moves", "proven", "excess", "optimal", "expanded");
   for (const Run& run : runs) {
     std::vector<double> moves(run.moves.begin(), run.moves.end());
     std::string excess = "-";
@@ -142,11 +146,15 @@ void printFigures() {
     }
     std::vector<double> ms;
     for (const double s : run.seconds) ms.push_back(s * 1e3);
-    std::printf("%-9s %-9s %6zu %10.3f %10.3f %10.3f %8.2f %7s %8s %8s\n", run.solver.c_str(),
+    char expanded[32] = "-";  // per board; the solvers that keep no states leave it at 0
+    if (run.expanded > 0)
+      std::snprintf(expanded, sizeof expanded, "%.1f",
+                    static_cast<double>(run.expanded) / static_cast<double>(run.seconds.size()));
+    std::printf("%-9s %-9s %6zu %10.3f %10.3f %10.3f %8.2f %7s %8s %8s %11s\n", run.solver.c_str(),
                 setName(*run.set).c_str(), run.seconds.size(), mean(ms), median(ms),
                 ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end()), mean(moves),
                 run.solver == "exact" ? std::to_string(run.proven).c_str() : "-", excess.c_str(),
-                optimal.c_str());
+                optimal.c_str(), expanded);
     if (run.peakSearchBytes > 0)
       std::printf("          largest exact search: %.1f MB\n", run.peakSearchBytes / 1048576.0);
   }

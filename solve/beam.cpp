@@ -73,19 +73,20 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
         solution.bound = lowerBound(analysis, colorCount);
         if (analysis.remainingRegions == 0) return solution;
       }
-      const int forced = forcedColor(analysis, colorCount);
-      const ChildBounds childBound(analysis, colorCount);
-      for (uint32_t c = 0; c < colorCount; ++c) {
-        const ColorStats& stats = analysis.colors[c];
-        if (!worthTrying(analysis, forced, c)) continue;
-        if (stats.frontier == analysis.remainingRegions) {
-          solution.moves = movesTo(history, i);
-          solution.moves.push_back(static_cast<uint8_t>(c));
-          return solution;
-        }
-        candidates.push_back({childBound(c), analysis.distanceSum - stats.gain,
-                              hashes[i] ^ stats.keys, i, static_cast<uint8_t>(c)});
-      }
+      const bool completed = !forEachUsefulMove(
+          analysis, colorCount,
+          [&](uint32_t move) {
+            solution.moves = movesTo(history, i);
+            solution.moves.push_back(static_cast<uint8_t>(move));
+            return false;
+          },
+          [&](uint32_t move, uint32_t childBound) {
+            const ColorStats& stats = analysis.colors[move];
+            candidates.push_back({childBound, analysis.distanceSum - stats.gain,
+                                  hashes[i] ^ stats.keys, i, static_cast<uint8_t>(move)});
+            return true;
+          });
+      if (completed) return solution;
     }
     if (stopRequested(limits) || Clock::now() >= deadline) {
       // States keep their rank order, so state 0 is the most promising one to finish.

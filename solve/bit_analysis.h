@@ -3,6 +3,10 @@
 // neighbour row at a time. On the graphs exact search can finish, that is a few word operations
 // a region instead of a pass over every edge. Where only the moves that lower the bound matter,
 // the levels and a walk back from the few regions holding the bound are enough.
+//
+// The summary is the one analyze() in solve/state_analysis.h computes (but for the distance sum
+// and gains, which the exact search does not rank by); tests/solve/analysis_test.cpp holds the
+// two equal, so a change to what a field means is made in both.
 #pragma once
 
 #include <algorithm>

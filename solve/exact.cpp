@@ -157,119 +157,184 @@ std::vector<uint8_t> pathTo(NodeStore<State>& nodes, uint32_t node) {
   return moves;
 }
 
-// A* from the start state, cut at `solution`'s length, which it shortens when it can.
+// What one exact solve reads and draws on: its inputs, its deadline and its memory. Everything
+// else in ExactSearch belongs to the one search; workers on several threads would share these.
+struct SearchShared {
+  const RegionGraph& graph;
+  const SolveLimits& limits;
+  Clock::time_point deadline;
+  MemoryBudget budget;
+};
+
+// A* from the start state, cut at the length of the answer it starts from, which it shortens
+// when it can. One search: run() once.
 template <size_t Words>
-Solution search(const RegionGraph& graph, const SolveLimits& limits, Clock::time_point deadline,
-                Solution solution) {
+class ExactSearch {
+ public:
   using State = BitState<Words>;
-  const uint32_t colorCount = graph.colorCount;
-  const uint32_t startBound = solution.bound;
-  uint32_t upperBound = static_cast<uint32_t>(solution.moves.size());
-  BitAnalysis<Words> analysis(graph);
-  MemoryBudget budget{limits.memoryLimitBytes};
-  NodeStore<State> nodes;
-  StateTable table;
-  OpenList open(upperBound);
-  const auto searchEnded = [&](uint32_t f) {
-    solution.bound = std::max(startBound, f);
-    solution.interrupted = stopRequested(limits);
-    solution.searchBytes = budget.used;
-    return solution;
-  };
+
+  ExactSearch(SearchShared& shared, Solution start)
+      : shared_(shared),
+        colorCount_(shared.graph.colorCount),
+        solution_(std::move(start)),
+        startBound_(solution_.bound),
+        upperBound_(static_cast<uint32_t>(solution_.moves.size())),
+        analysis_(shared.graph),
+        open_(upperBound_) {}
+
+  Solution run() {
+    if (!table_.init(shared_.budget) ||
+        !reach(analysis_.startState(startRegion), static_cast<uint32_t>(regionKey(startRegion)),
+               noNode, 0, 0, startBound_))
+      return ended(startBound_);
+    for (uint32_t f = startBound_; f < upperBound_; ++f) {
+      uint32_t g = 0;
+      uint32_t node = 0;
+      while (f < upperBound_ && open_.pop(f, g, node)) {
+        NodeInfo& info = nodes_.info(node);
+        if (info.closed || info.g != g) continue;
+        info.closed = true;
+        ++solution_.expanded;
+        if (timeToStop()) return ended(f);
+        if (widerBeamDue()) {
+          tightenWithWiderBeam();
+          if (f >= upperBound_) break;
+        }
+        if (!expand(node, g, f)) return ended(f);
+      }
+    }
+    solution_.proven = true;
+    solution_.searchBytes = shared_.budget.used;
+    return std::move(solution_);
+  }
+
+ private:
+  // Reaches the children of `node`, at depth g in layer f, that can still beat the best answer,
+  // and takes a child that completes the board as the best answer when it is shorter. False
+  // when the memory budget is spent.
+  bool expand(uint32_t node, uint32_t g, uint32_t f) {
+    const State& state = nodes_.state(node);
+    if (f + 1 == upperBound_) {
+      const StateSummary& levels = analysis_.analyzeLevels(state);
+      if (forcedColor(levels, colorCount_) < 0) return expandLastLayer(node, g, f, levels);
+    }
+    const StateSummary& summary = analysis_.analyze(state);
+    const uint32_t hash = nodes_.info(node).hash;
+    return forEachUsefulMove(
+        summary, colorCount_,
+        [&](uint32_t move) {
+          noteCompletion(node, g, move);
+          return true;
+        },
+        [&](uint32_t move, uint32_t childBound) {
+          const uint32_t childF = g + 1 + childBound;
+          assert(childF >= f && "the bound is consistent");
+          return childF >= upperBound_ ||
+                 reach(analysis_.child(state, move),
+                       hash ^ static_cast<uint32_t>(summary.colors[move].keys), node, move, g + 1,
+                       childF);
+        });
+  }
+
+  // In the last layer below the best answer, only children whose bound drops are kept; finding
+  // them needs the `via` sets of a few regions, not of all.
+  bool expandLastLayer(uint32_t node, uint32_t g, uint32_t f, const StateSummary& levels) {
+    const State& state = nodes_.state(node);
+    const uint32_t hash = nodes_.info(node).hash;
+    const uint32_t moves = analysis_.movesLoweringBound(f - g);
+    for (uint32_t m = moves; m != 0; m &= m - 1) {
+      const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
+      if (!reach(analysis_.child(state, c), hash ^ static_cast<uint32_t>(levels.colors[c].keys),
+                 node, c, g + 1, f))
+        return false;
+    }
+    return true;
+  }
+
   // Adds `state`, reached from `parent` by `move`, or lowers its g; false when the memory budget
   // is spent.
-  const auto reach = [&](const State& state, uint32_t hash, uint32_t parent, uint32_t move,
-                         uint32_t g, uint32_t f) {
+  bool reach(const State& state, uint32_t hash, uint32_t parent, uint32_t move, uint32_t g,
+             uint32_t f) {
     size_t slot = 0;
-    uint32_t node = table.find(hash, state, nodes, slot);
+    uint32_t node = table_.find(hash, state, nodes_, slot);
     const NodeInfo info{hash, parent, static_cast<uint16_t>(g), static_cast<uint8_t>(move), false};
     if (node != noNode) {
-      NodeInfo& known = nodes.info(node);
+      NodeInfo& known = nodes_.info(node);
       if (known.closed || known.g <= g) return true;
       known = info;
     } else {
-      node = nodes.add(budget);
+      node = nodes_.add(shared_.budget);
       if (node == noNode) return false;
-      nodes.state(node) = state;
-      nodes.info(node) = info;
-      if (!table.insert(slot, hash, node, budget)) return false;
+      nodes_.state(node) = state;
+      nodes_.info(node) = info;
+      if (!table_.insert(slot, hash, node, shared_.budget)) return false;
     }
-    return open.push(f, g, node, budget);
-  };
-
-  if (!table.init(budget) ||
-      !reach(analysis.startState(startRegion), static_cast<uint32_t>(regionKey(startRegion)),
-             noNode, 0, 0, startBound))
-    return searchEnded(startBound);
-
-  uint32_t sinceCheck = 0;
-  uint64_t expanded = 0;
-  uint64_t nextBeamAt = widerBeamAfter;
-  uint32_t beamWidth = firstBeamWidth;
-  for (uint32_t f = startBound; f < upperBound; ++f) {
-    uint32_t g = 0;
-    uint32_t node = 0;
-    while (f < upperBound && open.pop(f, g, node)) {
-      NodeInfo& info = nodes.info(node);
-      if (info.closed || info.g != g) continue;
-      info.closed = true;
-      ++solution.expanded;
-      if (++sinceCheck == expansionsBetweenChecks) {
-        sinceCheck = 0;
-        if (stopRequested(limits) || Clock::now() >= deadline) return searchEnded(f);
-      }
-      if (++expanded == nextBeamAt && beamWidth < lastBeamWidth) {
-        nextBeamAt *= 16;
-        beamWidth *= 16;
-        const Solution wider = beamSearch(graph, beamWidth, limits, deadline);
-        solution.expanded += wider.expanded;
-        if (wider.moves.size() < upperBound) {
-          upperBound = static_cast<uint32_t>(wider.moves.size());
-          solution.moves = wider.moves;
-        }
-        if (f >= upperBound) break;
-      }
-      const State& state = nodes.state(node);
-      if (f + 1 == upperBound) {
-        // In the last layer below the best answer, only children whose bound drops are kept;
-        // finding them needs the `via` sets of a few regions, not of all.
-        const StateSummary& levels = analysis.analyzeLevels(state);
-        if (forcedColor(levels, colorCount) < 0) {
-          const uint32_t moves = analysis.movesLoweringBound(f - g);
-          for (uint32_t m = moves; m != 0; m &= m - 1) {
-            const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
-            const uint32_t hash = info.hash ^ static_cast<uint32_t>(levels.colors[c].keys);
-            if (!reach(analysis.child(state, c), hash, node, c, g + 1, f)) return searchEnded(f);
-          }
-          continue;
-        }
-      }
-      const StateSummary& summary = analysis.analyze(state);
-      const int forced = forcedColor(summary, colorCount);
-      const ChildBounds childBound(summary, colorCount);
-      for (uint32_t c = 0; c < colorCount; ++c) {
-        const ColorStats& stats = summary.colors[c];
-        if (!worthTrying(summary, forced, c)) continue;
-        if (stats.frontier == summary.remainingRegions) {
-          if (g + 1 < upperBound) {
-            upperBound = g + 1;
-            solution.moves = pathTo(nodes, node);
-            solution.moves.push_back(static_cast<uint8_t>(c));
-          }
-          continue;
-        }
-        const uint32_t childF = g + 1 + childBound(c);
-        assert(childF >= f && "the bound is consistent");
-        if (childF >= upperBound) continue;
-        if (!reach(analysis.child(state, c), info.hash ^ static_cast<uint32_t>(stats.keys), node, c,
-                   g + 1, childF))
-          return searchEnded(f);
-      }
-    }
+    return open_.push(f, g, node, shared_.budget);
   }
-  solution.proven = true;
-  solution.searchBytes = budget.used;
-  return solution;
+
+  // `move` from `node`, at depth g, completes the board.
+  void noteCompletion(uint32_t node, uint32_t g, uint32_t move) {
+    if (g + 1 >= upperBound_) return;
+    upperBound_ = g + 1;
+    solution_.moves = pathTo(nodes_, node);
+    solution_.moves.push_back(static_cast<uint8_t>(move));
+  }
+
+  // Counts an expansion; every so many, whether a stop or the deadline has come.
+  bool timeToStop() {
+    if (++sinceCheck_ < expansionsBetweenChecks) return false;
+    sinceCheck_ = 0;
+    return stopRequested(shared_.limits) || Clock::now() >= shared_.deadline;
+  }
+
+  // Counts an expansion; whether the search has run long enough for the next, wider beam.
+  bool widerBeamDue() { return ++expansions_ == nextBeamAt_ && beamWidth_ < lastBeamWidth; }
+
+  // A wider beam's answer replaces the best one when shorter, which lowers the cut.
+  void tightenWithWiderBeam() {
+    nextBeamAt_ *= 16;
+    beamWidth_ *= 16;
+    const Solution wider = beamSearch(shared_.graph, beamWidth_, shared_.limits, shared_.deadline);
+    solution_.expanded += wider.expanded;
+    if (wider.moves.size() >= upperBound_) return;
+    upperBound_ = static_cast<uint32_t>(wider.moves.size());
+    solution_.moves = wider.moves;
+  }
+
+  // The best answer, not proven, with the bound of the layer `f` the search reached.
+  Solution ended(uint32_t f) {
+    solution_.bound = std::max(startBound_, f);
+    solution_.interrupted = stopRequested(shared_.limits);
+    solution_.searchBytes = shared_.budget.used;
+    return std::move(solution_);
+  }
+
+  SearchShared& shared_;
+  const uint32_t colorCount_;
+
+  // The rest is this search's own. The best answer so far, whose length is the cut, and the
+  // bound of the start state.
+  Solution solution_;
+  const uint32_t startBound_;
+  uint32_t upperBound_;
+  // The analysis of the state being expanded; the states met, by node index, found by joined
+  // set, and waiting by f and g.
+  BitAnalysis<Words> analysis_;
+  NodeStore<State> nodes_;
+  StateTable table_;
+  OpenList open_;
+  // When to look at the clock and when to run a wider beam.
+  uint32_t sinceCheck_ = 0;
+  uint64_t expansions_ = 0;
+  uint64_t nextBeamAt_ = widerBeamAfter;
+  uint32_t beamWidth_ = firstBeamWidth;
+};
+
+template <size_t Words>
+Solution searchExactly(const RegionGraph& graph, const SolveLimits& limits,
+                       Clock::time_point deadline, Solution beam) {
+  SearchShared shared{graph, limits, deadline, MemoryBudget{limits.memoryLimitBytes}};
+  return ExactSearch<Words>(shared, std::move(beam)).run();
 }
 
 }  // namespace
@@ -286,16 +351,16 @@ Solution solveExact(const RegionGraph& graph, const SolveLimits& limits) {
   // States round up to one of these sizes. Past the last, neighbour rows grow too large to pay,
   // and no search of that many regions would finish: the beam's answer stands, not proven.
   const size_t words = wordsFor(graph.regionCount());
-  if (words <= 1) return search<1>(graph, limits, deadline, std::move(solution));
-  if (words <= 2) return search<2>(graph, limits, deadline, std::move(solution));
-  if (words <= 3) return search<3>(graph, limits, deadline, std::move(solution));
-  if (words <= 4) return search<4>(graph, limits, deadline, std::move(solution));
-  if (words <= 5) return search<5>(graph, limits, deadline, std::move(solution));
-  if (words <= 6) return search<6>(graph, limits, deadline, std::move(solution));
-  if (words <= 8) return search<8>(graph, limits, deadline, std::move(solution));
-  if (words <= 12) return search<12>(graph, limits, deadline, std::move(solution));
-  if (words <= 16) return search<16>(graph, limits, deadline, std::move(solution));
-  if (words <= 24) return search<24>(graph, limits, deadline, std::move(solution));
-  if (words <= 32) return search<32>(graph, limits, deadline, std::move(solution));
+  if (words <= 1) return searchExactly<1>(graph, limits, deadline, std::move(solution));
+  if (words <= 2) return searchExactly<2>(graph, limits, deadline, std::move(solution));
+  if (words <= 3) return searchExactly<3>(graph, limits, deadline, std::move(solution));
+  if (words <= 4) return searchExactly<4>(graph, limits, deadline, std::move(solution));
+  if (words <= 5) return searchExactly<5>(graph, limits, deadline, std::move(solution));
+  if (words <= 6) return searchExactly<6>(graph, limits, deadline, std::move(solution));
+  if (words <= 8) return searchExactly<8>(graph, limits, deadline, std::move(solution));
+  if (words <= 12) return searchExactly<12>(graph, limits, deadline, std::move(solution));
+  if (words <= 16) return searchExactly<16>(graph, limits, deadline, std::move(solution));
+  if (words <= 24) return searchExactly<24>(graph, limits, deadline, std::move(solution));
+  if (words <= 32) return searchExactly<32>(graph, limits, deadline, std::move(solution));
   return solution;
 }

@@ -76,7 +76,7 @@ void analyzeState(const RegionGraph& graph, const uint64_t* joined, StateAnalysi
       const uint32_t size = graph.size[r];
       analysis.distanceSum += uint64_t{d} * size;
       for (uint32_t bits = v; bits != 0; bits &= bits - 1)
-        analysis.colors[__builtin_ctz(bits)].gain += size;
+        analysis.colors[std::countr_zero(bits)].gain += size;
     }
     for (uint32_t e = start[r]; e < start[r + 1]; ++e) {
       const uint32_t n = neighbors[e];
@@ -110,11 +110,6 @@ uint32_t lowerBound(const StateSummary& analysis, uint32_t colorCount) {
   return boundOfFarthest(farthest, count);
 }
 
-// Bound of a child: the largest t - 1 + (number of colours whose farthest distance is at least
-// t) over its colours' distances t. Within a group of distance v, the colours whose shared set
-// holds `move` drop to v - 1 (the moved colour's own frontier regions drop to 0 and leave).
-// Trying t = v and t = v - 1 for every group covers every distance a child can have; a t that
-// is no child's distance never beats the next distance above it.
 uint32_t coloursByFarthest(const StateSummary& state, uint32_t colorCount,
                            uint32_t order[maxColors]) {
   uint32_t count = 0;
@@ -140,6 +135,11 @@ ChildBounds::ChildBounds(const StateSummary& state, uint32_t colorCount) {
   }
 }
 
+// Bound of a child: the largest t - 1 + (number of colours whose farthest distance is at least
+// t) over its colours' distances t. Within a group of distance v, the colours whose shared set
+// holds `move` drop to v - 1 (the moved colour's own frontier regions drop to 0 and leave).
+// Trying t = v and t = v - 1 for every group covers every distance a child can have; a t that
+// is no child's distance never beats the next distance above it.
 uint32_t ChildBounds::operator()(uint32_t move) const {
   uint32_t bound = 0;
   uint32_t above = 0;  // colours whose child distance exceeds the group's v - 1

@@ -5,6 +5,10 @@
 // exactly when some shortest path to it enters through such a region: the colour set `via` of
 // a region records those entry colours. That gives each child's distances, bound and distance
 // sum without a pass of its own.
+//
+// solve/bit_analysis.h computes the same StateSummary on bitsets for the exact search (all but
+// the distance sum and gains); tests/solve/analysis_test.cpp holds the two equal, so a change to
+// what a field means is made in both.
 #pragma once
 
 #include <array>
@@ -103,6 +107,23 @@ inline bool mayStartOptimal(const StateSummary& state, uint32_t move) {
 // (`forced` from forcedColor), otherwise those that may start an optimal sequence.
 inline bool worthTrying(const StateSummary& state, int forced, uint32_t move) {
   return forced >= 0 ? move == static_cast<uint32_t>(forced) : mayStartOptimal(state, move);
+}
+
+// Walks the moves worth trying from an analysed state, lowest colour first: `completes(move)`
+// for a move that joins every remaining region, `child(move, bound)` for any other, with the
+// child's lower bound. Either returns false to end the walk, and then so does this.
+template <class Completes, class Child>
+bool forEachUsefulMove(const StateSummary& state, uint32_t colorCount, Completes completes,
+                       Child child) {
+  const int forced = forcedColor(state, colorCount);
+  const ChildBounds childBound(state, colorCount);
+  for (uint32_t c = 0; c < colorCount; ++c) {
+    if (!worthTrying(state, forced, c)) continue;
+    const bool more =
+        state.colors[c].frontier == state.remainingRegions ? completes(c) : child(c, childBound(c));
+    if (!more) return false;
+  }
+  return true;
 }
 
 // Sets in `bits` the frontier regions of colour `move`.

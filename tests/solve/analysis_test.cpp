@@ -2,6 +2,7 @@
 // what the child's own analysis says, and the bitset analysis must agree with the plain one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "solve/bit_analysis.h"
@@ -72,6 +73,72 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
       state = bits.child(state, moves[pick() % moves.size()]);
     }
   }
+}
+
+// The walk over the moves worth trying, on the states of random games it picks its own moves
+// in: lowest colour first, a move it says completes leaves its child no region and any other
+// leaves some and comes with the child's own bound, a forced colour is tried alone, and a
+// callback returning false ends the walk at once.
+TEST(StateAnalysis, UsefulMovesReportCompletionsAndChildBounds) {
+  std::mt19937 pick(5);
+  uint32_t completions = 0;
+  const uint32_t games = 40 / sampleDivisor;
+  for (uint32_t k = 1; k <= games; ++k) {
+    const uint32_t side = 3 + pick() % 10;
+    const uint32_t colorCount = 2 + pick() % 7;
+    const RegionGraph graph =
+        buildRegionGraph(side, colorCount, randomColors(side, colorCount, 900 + k));
+    SCOPED_TRACE("seed " + std::to_string(900 + k));
+    std::vector<uint64_t> joined(wordsFor(graph.regionCount()), 0);
+    setBit(joined.data(), startRegion);
+    StateAnalysis state;
+    StateAnalysis child;
+    const auto analyzeChild = [&](uint32_t move) {
+      std::vector<uint64_t> next = joined;
+      joinFrontier(graph, state, move, next.data());
+      analyze(graph, next.data(), false, child);
+      return next;
+    };
+    for (;;) {
+      analyze(graph, joined.data(), false, state);
+      if (state.remainingRegions == 0) break;
+      std::vector<uint32_t> tried;
+      const bool walkedAll = forEachUsefulMove(
+          state, colorCount,
+          [&](uint32_t move) {
+            tried.push_back(move);
+            analyzeChild(move);
+            EXPECT_EQ(child.remainingRegions, 0u);
+            ++completions;
+            return true;
+          },
+          [&](uint32_t move, uint32_t bound) {
+            tried.push_back(move);
+            analyzeChild(move);
+            EXPECT_GT(child.remainingRegions, 0u);
+            EXPECT_EQ(bound, lowerBound(child, colorCount));
+            return true;
+          });
+      EXPECT_TRUE(walkedAll);
+      ASSERT_FALSE(tried.empty());
+      EXPECT_TRUE(std::adjacent_find(tried.begin(), tried.end(), std::greater_equal<>()) ==
+                  tried.end());
+      const int forced = forcedColor(state, colorCount);
+      if (forced >= 0) {
+        EXPECT_EQ(tried, std::vector<uint32_t>{static_cast<uint32_t>(forced)});
+      }
+
+      uint32_t calls = 0;
+      const auto stop = [&](auto...) {
+        ++calls;
+        return false;
+      };
+      EXPECT_FALSE(forEachUsefulMove(state, colorCount, stop, stop));
+      EXPECT_EQ(calls, 1u);
+      joined = analyzeChild(tried[pick() % tried.size()]);
+    }
+  }
+  EXPECT_GE(completions, games);  // every game ends with one
 }
 
 }  // namespace
