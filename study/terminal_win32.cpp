@@ -1,7 +1,7 @@
 // The terminal on Windows: the console behind a C stream, and the width of its window.
 #include <io.h>
 
-#include "app/windows_api.h"
+#include "os/windows_api.h"
 #include "study/terminal.h"
 
 bool isTerminal(std::FILE* stream) {
