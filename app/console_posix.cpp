@@ -21,7 +21,7 @@
 
 #include "app/console.h"
 #include "app/platform.h"
-#include "view/sdl_visualizer.h"
+#include "view/visualizer.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // F1 is read from the asynchronous key state, so it counts wherever the keyboard focus is. The
 // idle wait sleeps on the thread's message queue.
 // Known gap: the console's own line editing is used as it is (no end-of-input key is special).
-#include "app/windows_api.h"
+#include "os/windows_api.h"
 
 #include <cstdio>
 

@@ -1,20 +1,8 @@
-// The main loop's state, the series turn with its statistics, and the pacing pause.
+// The main loop, the series turn with its statistics, and the pacing pause. Their state
+// (loopState) is the program's, in app/program_state.h.
 #pragma once
 
 #include <chrono>
-#include <cstdint>
-
-struct LoopState {
-  bool running = false;         // a series is in progress
-  bool boardCompleted = false;  // the last solver turn reported the board complete
-  uint32_t turns = 0;           // turns of the current run
-  uint64_t totalTurns = 0;      // turns of the ended runs of the series, kept exactly
-  uint32_t worstTurns = 0;
-  uint32_t simulationCount = 0;
-  uint32_t runsRemaining = 0;
-};
-
-inline LoopState loopState;
 
 // The longest an idle pass waits for input before it repaints: one frame at 60 Hz.
 inline constexpr std::chrono::milliseconds kFrameInterval{16};

@@ -1,5 +1,5 @@
 // Windows entry point (GUI subsystem): console and settings, window, palette, then the loop.
-#include "app/windows_api.h"
+#include "os/windows_api.h"
 
 #include "app/startup.h"
 

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "app/console.h"
-#include "app/loop.h"
 #include "app/program_state.h"
 #include "board/board.h"
 

@@ -28,8 +28,8 @@ void startUp() {
 int runProgram(void* instance) {
   try {
     startUp();
-    createVisualizer(instance);
-    createPalette();
+    createVisualizer(instance, game, static_cast<uint32_t>(settings.cellSize));
+    createPalette(static_cast<uint32_t>(settings.colorCount));
     loopState = LoopState{};
     return runMainLoop();
   } catch (const EndOfInput&) {

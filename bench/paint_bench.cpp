@@ -58,8 +58,8 @@ bool useDriver(const char* driver) {
   useLargeBoard();
   try {
     if (!initVideo()) throw std::runtime_error(SDL_GetError());
-    createVisualizer(nullptr);
-    createPalette();
+    createVisualizer(nullptr, game, static_cast<uint32_t>(settings.cellSize));
+    createPalette(static_cast<uint32_t>(settings.colorCount));
   } catch (const std::runtime_error& error) {
     failures[driver] = error.what();
     std::fprintf(stderr, "%s: no window: %s\n", driver, error.what());

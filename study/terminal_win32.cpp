@@ -1,9 +1,10 @@
-// The terminal on Windows: the console behind a C stream, and the width of its window.
+// The terminal on Windows: the console behind a C stream, the width of its window, and the
+// console signals that stop a study.
 #include <io.h>
 
 #include <csignal>
 
-#include "app/windows_api.h"
+#include "os/windows_api.h"
 #include "study/terminal.h"
 
 bool isTerminal(std::FILE* stream) {

@@ -11,12 +11,15 @@
 #include <string>
 #include <string_view>
 
-#include "app/program_state.h"
 #include "board/board.h"
 #include "board/draw.h"
 #include "view/visualizer.h"
 
 namespace {
+
+// What the window was handed to paint: the game and the side of one tile in pixels.
+const Game* shownGame = nullptr;
+int cellPixels = 0;
 
 SDL_Event currentEvent{};
 bool currentIsPaint = false;
@@ -60,8 +63,8 @@ bool spoilsPicture(const SDL_Event& event) {
 }
 
 SDL_Rect tileRect(uint32_t index) {
-  const uint32_t side = game.boardSize;
-  const int cell = settings.cellSize;
+  const uint32_t side = shownGame->boardSize;
+  const int cell = cellPixels;
   return SDL_Rect{static_cast<int>(index % side) * cell, static_cast<int>(index / side) * cell,
                   cell, cell};
 }
@@ -69,13 +72,13 @@ SDL_Rect tileRect(uint32_t index) {
 // One rectangle for every run of changed tiles in a row; changedTiles is in index order.
 void collectUpdateRects() {
   updateRects.clear();
-  const uint32_t side = game.boardSize;
+  const uint32_t side = shownGame->boardSize;
   for (size_t i = 0; i < changedTiles.size();) {
     SDL_Rect run = tileRect(changedTiles[i]);
     size_t next = i + 1;
     while (next < changedTiles.size() && changedTiles[next] == changedTiles[next - 1] + 1 &&
            changedTiles[next] % side != 0) {
-      run.w += settings.cellSize;
+      run.w += cellPixels;
       ++next;
     }
     updateRects.push_back(run);
@@ -114,6 +117,17 @@ const PaletteColor& brushFor(uint32_t color) {
   return brushes[color];
 }
 
+bool openWindowSystem(std::string& reason) {
+  if (initVideo()) return true;
+  reason = SDL_GetError();
+  return false;
+}
+
+void closeWindowSystem() {
+  closeVisualizer();
+  SDL_Quit();
+}
+
 bool takeWindowF1Press() {
   const bool pressed = windowF1Pressed;
   windowF1Pressed = false;
@@ -136,9 +150,11 @@ int windowEventDescriptor() {
   return -1;
 }
 
-void createVisualizer(void* /*instance*/) {
+void createVisualizer(void* /*instance*/, const Game& game, uint32_t cellSize) {
   if (!initVideo()) failWith("SDL_Init");
-  const int side = settings.cellSize * settings.boardSize;
+  shownGame = &game;
+  cellPixels = static_cast<int>(cellSize);
+  const int side = cellPixels * static_cast<int>(game.boardSize);
   mainWindow = SDL_CreateWindow(kWindowTitle, 0, 0, side, side, SDL_WINDOW_SHOWN);
   if (mainWindow == nullptr) failWith("SDL_CreateWindow");
   const SDL_Surface* surface = SDL_GetWindowSurface(mainWindow);
@@ -148,11 +164,11 @@ void createVisualizer(void* /*instance*/) {
   invalidateWindow();
 }
 
-void createPalette() {
+void createPalette(uint32_t colorCount) {
   if (!brushes.empty()) return;
-  const auto count = static_cast<uint32_t>(settings.colorCount);
-  brushes.reserve(count);
-  for (uint32_t i = 0; i < count; ++i) brushes.push_back(paletteColorFromDraw(clockSeededDraw()));
+  brushes.reserve(colorCount);
+  for (uint32_t i = 0; i < colorCount; ++i)
+    brushes.push_back(paletteColorFromDraw(clockSeededDraw()));
 }
 
 bool nextMessage(int& exitCode) {
@@ -184,6 +200,7 @@ void invalidateWindow() {
 void paintBoard() {
   SDL_Surface* surface = SDL_GetWindowSurface(mainWindow);
   if (surface == nullptr) return;  // nothing to draw on; the next surface is painted whole
+  const Game& game = *shownGame;
   const size_t tileCount = game.board.size();
   if (surface != paintedSurface || paintedColors.size() != tileCount) wholeFrameDue = true;
 
@@ -224,6 +241,8 @@ void paintBoard() {
 void closeVisualizer() {
   if (mainWindow != nullptr) SDL_DestroyWindow(mainWindow);
   mainWindow = nullptr;
+  shownGame = nullptr;
+  cellPixels = 0;
   paintedSurface = nullptr;
   paintedColors.clear();
   wholeFrameDue = true;

@@ -9,13 +9,16 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/program_state.h"
 #include "board/board.h"
 #include "board/draw.h"
 #include "view/palette.h"
 #include "view/visualizer.h"
 
 namespace {
+
+// What the window was handed to paint: the game and the side of one tile in pixels.
+const Game* shownGame = nullptr;
+uint32_t cellPixels = 0;
 
 // The design has no path for these failures; going on would only crash later without a word.
 // The entry point prints the message and ends the program with status 1.
@@ -42,10 +45,11 @@ void checkResult(const char* call, HRESULT result) {
 
 }  // namespace
 
-void createVisualizer(void* instance) {
+void createVisualizer(void* instance, const Game& game, uint32_t cellSize) {
   const HINSTANCE module = static_cast<HINSTANCE>(instance);
-  const uint32_t side =
-      static_cast<uint32_t>(settings.cellSize) * static_cast<uint32_t>(settings.boardSize);
+  shownGame = &game;
+  cellPixels = cellSize;
+  const uint32_t side = cellSize * game.boardSize;
   windowRect = RECT{0, 0, static_cast<LONG>(side), static_cast<LONG>(side)};
   AdjustWindowRectEx(&windowRect, kWindowStyle, FALSE, kWindowExStyle);
 
@@ -102,8 +106,8 @@ void createVisualizer(void* instance) {
   renderTarget->SetAntialiasMode(D2D1_ANTIALIAS_MODE_ALIASED);
 }
 
-void createPalette() {
-  for (int32_t index = 0; index < settings.colorCount; ++index) {
+void createPalette(uint32_t colorCount) {
+  for (uint32_t index = 0; index < colorCount; ++index) {
     const PaletteColor color = paletteColorFromDraw(clockSeededDraw());
     const D2D1_COLOR_F brushColor{color.red / 255.0f, color.green / 255.0f, color.blue / 255.0f,
                                   1.0f};
@@ -126,8 +130,9 @@ void paintBoard() {
   identity._22 = 1.0f;
   renderTarget->SetTransform(&identity);
   renderTarget->Clear(nullptr);  // transparent black
-  const auto side = static_cast<uint32_t>(settings.boardSize);
-  const auto cell = static_cast<uint32_t>(settings.cellSize);
+  const Game& game = *shownGame;
+  const uint32_t side = game.boardSize;
+  const uint32_t cell = cellPixels;
   for (uint32_t y = 0; y < side; ++y) {
     for (uint32_t x = 0; x < side; ++x) {
       const uint32_t color = game.board[y * side + x].color;
@@ -174,4 +179,25 @@ bool nextMessage(int& exitCode) {
 void dispatchMessage() {
   TranslateMessage(&currentMessage);
   DispatchMessageA(&currentMessage);
+}
+
+// The window system is always there, and nothing is released before the process ends.
+bool openWindowSystem(std::string& /*reason*/) {
+  return true;
+}
+
+void closeWindowSystem() {}
+
+// The console reads F1 from the asynchronous key state and its idle wait sleeps on this
+// thread's message queue (console_win32.cpp): the window has nothing of its own to hand over.
+bool takeWindowF1Press() {
+  return false;
+}
+
+bool windowInputPending() {
+  return false;
+}
+
+int windowEventDescriptor() {
+  return -1;
 }

@@ -2,7 +2,7 @@
 // Windows-only tests. Everything is created once and lives until the process ends.
 #pragma once
 
-#include "app/windows_api.h"
+#include "os/windows_api.h"
 
 #include <d2d1.h>
 

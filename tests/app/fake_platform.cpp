@@ -27,9 +27,15 @@ void waitForInput(std::chrono::milliseconds) {
   ++fakePlatform.idleWaits;
 }
 
-void createVisualizer(void*) {}
+bool openWindowSystem(std::string&) {
+  return true;
+}
 
-void createPalette() {}
+void closeWindowSystem() {}
+
+void createVisualizer(void*, const Game&, uint32_t) {}
+
+void createPalette(uint32_t) {}
 
 bool nextMessage(int& exitCode) {
   if (fakePlatform.messagesBeforeClose == 0) {
@@ -46,3 +52,15 @@ void dispatchMessage() {
 }
 
 void paintBoard() {}
+
+bool takeWindowF1Press() {
+  return false;
+}
+
+bool windowInputPending() {
+  return false;
+}
+
+int windowEventDescriptor() {
+  return -1;
+}

@@ -8,13 +8,15 @@
 #include <vector>
 
 #include "app/platform.h"
-#include "app/program_state.h"
 #include "board/board.h"
 #include "view/palette.h"
 #include "view/sdl_visualizer.h"
 #include "view/visualizer.h"
 
 namespace {
+
+// The game the window is handed to paint.
+Game game;
 
 bool operator==(const PaletteColor& a, const PaletteColor& b) {
   return a.red == b.red && a.green == b.green && a.blue == b.blue;
@@ -28,16 +30,14 @@ class SdlView : public ::testing::Test {
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     ASSERT_TRUE(initVideo()) << SDL_GetError();
-    settings.boardSize = kSide;
-    settings.colorCount = 4;
-    settings.cellSize = kCell;
     std::vector<uint32_t> colors;
     for (uint32_t i = 0; i < kSide * kSide; ++i) colors.push_back((i * 7 + i / kSide) % 3);
+    game = Game{};
     game.boardSize = kSide;
     game.colorCount = 4;
     loadBoard(game, colors);
-    createVisualizer(nullptr);
-    createPalette();
+    createVisualizer(nullptr, game, kCell);
+    createPalette(4);
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);  // creation's own window events
   }
@@ -112,11 +112,6 @@ TEST_F(SdlView, EveryTileIsASquareOfItsBrush) {
 // against a whole repaint of the same board.
 TEST_F(SdlView, PartialRepaintsMatchWholeRepaints) {
   closeVisualizer();
-  settings.boardSize = 16;
-  settings.colorCount = 6;
-  createVisualizer(nullptr);
-  createPalette();
-  brushes = {{10, 20, 30}, {200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {200, 200, 0}, {0, 200, 200}};
   std::vector<uint32_t> colors;
   uint32_t state = 12345;
   for (int i = 0; i < 16 * 16; ++i) {
@@ -126,12 +121,15 @@ TEST_F(SdlView, PartialRepaintsMatchWholeRepaints) {
   game.boardSize = 16;
   game.colorCount = 6;
   loadBoard(game, colors);
+  createVisualizer(nullptr, game, kCell);
+  createPalette(6);
+  brushes = {{10, 20, 30}, {200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {200, 200, 0}, {0, 200, 200}};
   paintBoard();
 
   int frames = 0;
   for (int board = 0; board < 2; ++board) {
     if (board > 0) {
-      newBoard();
+      generateBoard(game);
       paintBoard();
     }
     bool complete = false;
@@ -193,13 +191,13 @@ TEST(Palette, ChannelsComeFromTheSinglePrecisionProduct) {
 
 TEST_F(SdlView, PaletteIsMadeOnceAndOutlivesBoards) {
   closeVisualizer();
-  settings.colorCount = 32;
-  createVisualizer(nullptr);
-  createPalette();
+  game.colorCount = 32;
+  createVisualizer(nullptr, game, kCell);
+  createPalette(32);
   ASSERT_EQ(brushes.size(), 32u);
   const std::vector<PaletteColor> first = brushes;
-  newBoard();
-  createPalette();
+  generateBoard(game);
+  createPalette(32);
   ASSERT_EQ(brushes.size(), 32u);
   for (size_t i = 0; i < first.size(); ++i) EXPECT_TRUE(brushes[i] == first[i]) << i;
 }

@@ -13,11 +13,14 @@
 #include <vector>
 
 #include "app/platform.h"
-#include "app/program_state.h"
 #include "board/board.h"
 #include "view/visualizer.h"
 
 namespace {
+
+// The game the window is handed to paint, at 8 pixels a tile.
+Game game;
+constexpr uint32_t kCell = 8;
 
 int passed = 0;
 int failed = 0;
@@ -36,7 +39,7 @@ bool runningUnderWine() {
   return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
 }
 
-void windowMatchesTheSettings() {
+void windowFitsTheBoard() {
   RECT client{};
   GetClientRect(mainWindow, &client);
   EXPECT(client.right - client.left == 24 && client.bottom - client.top == 24);
@@ -191,7 +194,7 @@ void closingEndsTheLoopWithZero() {
 void creationFailureNamesTheCall() {
   std::string message;
   try {
-    createVisualizer(GetModuleHandleA(nullptr));  // the class is registered already
+    createVisualizer(GetModuleHandleA(nullptr), game, kCell);  // the class is registered already
   } catch (const std::runtime_error& error) {
     message = error.what();
   }
@@ -206,17 +209,13 @@ void creationFailureNamesTheCall() {
 
 int main() {
   // 24 pixels: far below the platform's default minimum width for a captioned window.
-  settings.boardSize = 3;
-  settings.colorCount = 4;
-  settings.cellSize = 8;
-  settings.sleepMs = 1;
   game.boardSize = 3;
   game.colorCount = 4;
   loadBoard(game, {0, 1, 2, 3, 1, 2, 3, 0, 2});
-  createVisualizer(GetModuleHandleA(nullptr));
-  createPalette();
+  createVisualizer(GetModuleHandleA(nullptr), game, kCell);
+  createPalette(4);
 
-  windowMatchesTheSettings();
+  windowFitsTheBoard();
   renderTargetCoversTheClientArea();
   paletteHasOneOpaqueBrushPerColour();
   brushLookupIsBoundsChecked();

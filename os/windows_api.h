@@ -1,5 +1,6 @@
 // <windows.h> with the trimming every Windows file of ours wants: no min/max macros, no rarely
-// used APIs. Windows-only files include this instead of <windows.h>.
+// used APIs. Windows-only files include this instead of <windows.h>, wherever they are (app/,
+// view/, study/, tests/windows/); it sits below all of them and includes nothing of ours.
 #pragma once
 
 #ifndef NOMINMAX
