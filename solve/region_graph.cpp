@@ -6,7 +6,10 @@
 
 namespace {
 
-void checkBoard(uint32_t side, uint32_t colorCount, std::span<const uint8_t> colors) {
+void checkBoard(const BoardColors& board) {
+  const uint32_t side = board.side;
+  const uint32_t colorCount = board.colorCount;
+  const std::vector<uint8_t>& colors = board.colors;
   if (side < minSide || side > maxSide)
     throw std::invalid_argument("board side " + std::to_string(side) + " is not in 3..256");
   if (colorCount < minColors || colorCount > maxColors)
@@ -86,12 +89,12 @@ void linkRegions(RegionGraph& graph) {
 
 }  // namespace
 
-RegionGraph buildRegionGraph(uint32_t side, uint32_t colorCount, std::span<const uint8_t> colors) {
-  checkBoard(side, colorCount, colors);
+RegionGraph buildRegionGraph(const BoardColors& board) {
+  checkBoard(board);
   RegionGraph graph;
-  graph.side = side;
-  graph.colorCount = colorCount;
-  labelRegions(graph, colors);
+  graph.side = board.side;
+  graph.colorCount = board.colorCount;
+  labelRegions(graph, board.colors);
   linkRegions(graph);
   return graph;
 }

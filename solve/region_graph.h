@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "solve/board_colors.h"
+
 struct RegionGraph {
   uint32_t side = 0;
   uint32_t colorCount = 0;
@@ -22,11 +24,7 @@ struct RegionGraph {
 };
 
 inline constexpr uint32_t startRegion = 0;
-inline constexpr uint32_t minSide = 3;
-inline constexpr uint32_t maxSide = 256;
-inline constexpr uint32_t minColors = 2;
-inline constexpr uint32_t maxColors = 32;
 
 // Throws std::invalid_argument when the side or colour count is out of range, the colour list
 // is not side * side long or a colour is not below colorCount.
-RegionGraph buildRegionGraph(uint32_t side, uint32_t colorCount, std::span<const uint8_t> colors);
+RegionGraph buildRegionGraph(const BoardColors& board);

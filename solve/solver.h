@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "solve/board_colors.h"
 #include "solve/region_graph.h"
 
 struct SolveLimits {
@@ -44,5 +45,4 @@ uint32_t startLowerBound(const RegionGraph& graph);
 
 // Plain flood fill from tile 0, independent of the region graph: the number of moves after which
 // the board is one region, or nothing when the moves never complete it or go on after that.
-std::optional<size_t> replayMoves(uint32_t side, std::span<const uint8_t> colors,
-                                  std::span<const uint8_t> moves);
+std::optional<size_t> replayMoves(const BoardColors& board, std::span<const uint8_t> moves);

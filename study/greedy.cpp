@@ -29,7 +29,7 @@ void prepareSides(uint32_t side, GreedyWorkspace& w) {
   w.sidesFor = side;
 }
 
-void labelRegions(const StudyBoard& board, GreedyWorkspace& w) {
+void labelRegions(const BoardColors& board, GreedyWorkspace& w) {
   const uint32_t side = board.side;
   prepareSides(side, w);
   const uint32_t tileCount = side * side;
@@ -148,7 +148,7 @@ uint32_t chooseCandidate(const GreedyWorkspace& w) {
 
 }  // namespace
 
-void playGreedy(const StudyBoard& board, GreedyWorkspace& w, GreedyGame& game) {
+void playGreedy(const BoardColors& board, GreedyWorkspace& w, GreedyGame& game) {
   labelRegions(board, w);
   describeNeighbours(w);
   const auto clusterCount = static_cast<uint32_t>(w.clusterColor.size() - 1);

@@ -36,4 +36,4 @@ struct GreedyGame {
   std::vector<uint8_t> colors;  // the colour each turn played
 };
 
-void playGreedy(const StudyBoard& board, GreedyWorkspace& workspace, GreedyGame& game);
+void playGreedy(const BoardColors& board, GreedyWorkspace& workspace, GreedyGame& game);

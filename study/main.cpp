@@ -85,7 +85,7 @@ struct ProgressLine {
 };
 
 // Reads the boards of --from and fits the plan and the summary to them; 0 or the exit status.
-int takeBoardsFromFile(const StudyOptions& options, std::vector<StudyBoard>& fileBoards,
+int takeBoardsFromFile(const StudyOptions& options, std::vector<BoardColors>& fileBoards,
                        StudyPlan& plan, StudySummary& summary) {
   const bool fromInput = options.fromPath == "-";
   const std::string name = fromInput ? "standard input" : options.fromPath;
@@ -98,7 +98,7 @@ int takeBoardsFromFile(const StudyOptions& options, std::vector<StudyBoard>& fil
   if (const auto* error = std::get_if<BoardFileError>(&read))
     return fail(kStatusBadUsage, name + (error->line > 0 ? ":" + std::to_string(error->line) : "") +
                                      ": " + error->message);
-  fileBoards = std::get<std::vector<StudyBoard>>(std::move(read));
+  fileBoards = std::get<std::vector<BoardColors>>(std::move(read));
   if (options.firstBoard >= fileBoards.size())
     return fail(kStatusBadUsage, "--first-board " + std::to_string(options.firstBoard) + ": " +
                                      name + " holds " + std::to_string(fileBoards.size()) +
@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
   plan.limits.memoryLimitBytes = (options.memoryLimitMegabytes << 20) / options.threads;
   plan.boundWanted = !options.csvPath.empty();
   StudySummary summary;
-  std::vector<StudyBoard> fileBoards;
+  std::vector<BoardColors> fileBoards;
   if (!options.fromPath.empty()) {
     if (const int status = takeBoardsFromFile(options, fileBoards, plan, summary)) return status;
   } else {

@@ -43,11 +43,11 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
   // The ranges are in the descriptions; CLI11's own would repeat them in its type column.
   const auto range = [](auto low, auto high) { return CLI::Range(low, high).description(""); };
   auto* size = app.add_option("--size", options.side, "Board side in tiles, 3 to 256")
-                   ->check(range(kMinSide, kMaxSide))
+                   ->check(range(minSide, maxSide))
                    ->type_name("N")
                    ->capture_default_str();
   auto* colors = app.add_option("--colors", options.colorCount, "Number of colours, 2 to 32")
-                     ->check(range(kMinColors, kMaxColors))
+                     ->check(range(minColors, maxColors))
                      ->type_name("C")
                      ->capture_default_str();
   auto* boards = app.add_option("--boards", options.boardCount,

@@ -38,11 +38,11 @@ bool needsGraph(const StudyPlan& plan) {
 void solveBoard(const StudyPlan& plan, Exchange& exchange, SolverWorkspace& workspace,
                 BoardOutcome& outcome) {
   supplyBoard(plan.supply, outcome.index, outcome.board);
-  const StudyBoard& board = outcome.board;
+  const BoardColors& board = outcome.board;
   RegionGraph graph;
   uint32_t startBound = 0;
   if (needsGraph(plan)) {
-    graph = buildRegionGraph(board.side, board.colorCount, board.colors);
+    graph = buildRegionGraph(board);
     startBound = startLowerBound(graph);
   }
   outcome.outcomes.resize(plan.solvers.size());
@@ -102,18 +102,18 @@ void work(const StudyPlan& plan, Exchange& exchange) {
 
 }  // namespace
 
-void supplyBoard(const BoardSupply& supply, uint64_t index, StudyBoard& board) {
+void supplyBoard(const BoardSupply& supply, uint64_t index, BoardColors& board) {
   if (supply.fileBoards != nullptr)
     board = (*supply.fileBoards)[index];
   else
     seededBoard(supply.seed, index, supply.side, supply.colorCount, board);
 }
 
-std::string checkAnswer(const StudyBoard& board, const SolverChoice& solver,
+std::string checkAnswer(const BoardColors& board, const SolverChoice& solver,
                         const SolverOutcome& outcome) {
-  const std::optional<size_t> completedAfter = replayMoves(board.side, board.colors, outcome.moves);
-  const bool seriesCountOfOne = solver.entry->seriesCount && outcome.turns == 1 &&
-                                replayMoves(board.side, board.colors, {}) == size_t{0};
+  const std::optional<size_t> completedAfter = replayMoves(board, outcome.moves);
+  const bool seriesCountOfOne =
+      solver.entry->seriesCount && outcome.turns == 1 && replayMoves(board, {}) == size_t{0};
   if (outcome.turns == outcome.moves.size() &&
       (completedAfter == outcome.moves.size() || seriesCountOfOne))
     return "";

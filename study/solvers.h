@@ -23,7 +23,7 @@ struct SolverOutcome {
 
 // What one board gives every solver that runs on it.
 struct SolverInput {
-  const StudyBoard& board;
+  const BoardColors& board;
   const RegionGraph& graph;  // empty unless a solver of the run needs it or the CSV is written
   uint32_t startBound;       // startLowerBound(graph), 0 when the graph is empty
   uint32_t argument;         // the number after "name:", 0 when the solver takes none

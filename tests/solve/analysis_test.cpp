@@ -36,7 +36,7 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
   for (uint32_t k = 1; k <= games; ++k) {
     const uint32_t side = 5 + pick() % 16;
     const uint32_t colorCount = 2 + pick() % 9;
-    const RegionGraph graph = buildRegionGraph(side, colorCount, randomColors(side, colorCount, k));
+    const RegionGraph graph = buildRegionGraph(randomBoard(side, colorCount, k));
     ASSERT_LE(wordsFor(graph.regionCount()), testWords);
     SCOPED_TRACE("seed " + std::to_string(k));
     BitAnalysis<testWords> bits(graph);

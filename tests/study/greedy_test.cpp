@@ -15,7 +15,7 @@
 namespace {
 
 // The engine's game: the colour of every turn until one reports the board complete.
-std::vector<uint8_t> engineColors(Game& game, const StudyBoard& board) {
+std::vector<uint8_t> engineColors(Game& game, const BoardColors& board) {
   game.boardSize = board.side;
   game.colorCount = board.colorCount;
   loadBoard(game, std::vector<uint32_t>(board.colors.begin(), board.colors.end()));
@@ -27,7 +27,7 @@ std::vector<uint8_t> engineColors(Game& game, const StudyBoard& board) {
   }
 }
 
-std::string describe(const StudyBoard& board) {
+std::string describe(const BoardColors& board) {
   std::ostringstream out;
   writeBoard(out, board, 0);
   return out.str();
@@ -35,8 +35,8 @@ std::string describe(const StudyBoard& board) {
 
 // Random boards whose tiles copy a neighbour's colour with the given chance, so that regions
 // come in every size.
-StudyBoard randomBoard(std::mt19937& rng, uint32_t side, uint32_t colorCount, uint32_t clumping) {
-  StudyBoard board{side, colorCount, std::vector<uint8_t>(size_t{side} * side)};
+BoardColors randomBoard(std::mt19937& rng, uint32_t side, uint32_t colorCount, uint32_t clumping) {
+  BoardColors board{side, colorCount, std::vector<uint8_t>(size_t{side} * side)};
   for (uint32_t i = 0; i < board.colors.size(); ++i) {
     const bool clump = rng() % 100 < clumping;
     if (clump && i % side > 0 && rng() % 2)
@@ -59,7 +59,7 @@ void expectSameGames(uint32_t seed, uint32_t count, uint32_t minSide, uint32_t m
     const uint32_t side = minSide + rng() % (maxSide - minSide + 1);
     const uint32_t colorCount = minColors + rng() % (maxColors - minColors + 1);
     const uint32_t clumpings[] = {0, 0, 30, 60, 90};
-    const StudyBoard board = randomBoard(rng, side, colorCount, clumpings[rng() % 5]);
+    const BoardColors board = randomBoard(rng, side, colorCount, clumpings[rng() % 5]);
     const std::vector<uint8_t> expected = engineColors(game, board);
     playGreedy(board, workspace, greedy);
     ASSERT_EQ(greedy.colors, expected) << describe(board);
@@ -77,7 +77,7 @@ TEST(StudyGreedy, PlaysTheEnginesTurnsOnSeededBoards) {
   Game game;
   GreedyWorkspace workspace;
   GreedyGame greedy;
-  StudyBoard board;
+  BoardColors board;
   for (const auto& [side, colorCount, count] :
        {std::tuple{14u, 6u, 2000u}, std::tuple{64u, 32u, 20u}, std::tuple{3u, 2u, 200u}}) {
     for (uint64_t i = 0; i < count / sampleDivisor; ++i) {
@@ -92,7 +92,7 @@ TEST(StudyGreedy, PlaysTheEnginesTurnsOnSeededBoards) {
 TEST(StudyGreedy, CompleteBoardTakesOneTurnOfItsOwnColour) {
   GreedyWorkspace workspace;
   GreedyGame greedy;
-  playGreedy(StudyBoard{3, 4, std::vector<uint8_t>(9, 2)}, workspace, greedy);
+  playGreedy(BoardColors{3, 4, std::vector<uint8_t>(9, 2)}, workspace, greedy);
   EXPECT_EQ(greedy.turns, 1u);
   EXPECT_EQ(greedy.colors, std::vector<uint8_t>{2});
 }
