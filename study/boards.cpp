@@ -6,18 +6,16 @@
 #include <string_view>
 
 #include "board/draw.h"
+#include "solve/mix64.h"
 
 uint64_t splitMix64(uint64_t& state) {
-  uint64_t z = (state += 0x9e3779b97f4a7c15ull);
-  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-  z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-  return z ^ (z >> 31);
+  return mix64(state += splitMixGamma);
 }
 
 void seededBoard(uint64_t seed, uint64_t index, uint32_t side, uint32_t colorCount,
                  BoardColors& board) {
   // Output i of a SplitMix64 stream is the mix of seed + (i + 1) * gamma: no need to walk to it.
-  uint64_t keyState = seed + index * 0x9e3779b97f4a7c15ull;
+  uint64_t keyState = seed + index * splitMixGamma;
   uint64_t tileState = splitMix64(keyState);
   board.side = side;
   board.colorCount = colorCount;
