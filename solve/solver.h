@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -11,6 +12,9 @@
 
 #include "solve/board_colors.h"
 #include "solve/region_graph.h"
+
+// The clock of the time limits, and of the study's timings.
+using Clock = std::chrono::steady_clock;
 
 struct SolveLimits {
   double timeLimitSeconds = 10;             // per board, exact only

@@ -10,7 +10,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 constexpr uint64_t kDeliveryBatch = 32;
 
