@@ -2,10 +2,12 @@
 // on boards small enough to check by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <limits>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -242,6 +244,75 @@ TEST(RegionGraph, RegionsSizesAndAdjacency) {
   EXPECT_EQ(neighbors(0), (std::vector<uint32_t>{1, 2}));
   EXPECT_EQ(neighbors(1), (std::vector<uint32_t>{0, 3}));
   EXPECT_EQ(neighbors(3), (std::vector<uint32_t>{1, 2}));
+}
+
+// Regions by a plain flood fill from each unlabelled tile in row order, as the graph numbers them.
+std::vector<uint32_t> plainRegions(const BoardColors& board) {
+  const uint32_t side = board.side;
+  std::vector<uint32_t> region(board.colors.size(), UINT32_MAX);
+  uint32_t next = 0;
+  for (uint32_t seed = 0; seed < region.size(); ++seed) {
+    if (region[seed] != UINT32_MAX) continue;
+    std::vector<uint32_t> stack{seed};
+    region[seed] = next;
+    while (!stack.empty()) {
+      const uint32_t t = stack.back();
+      stack.pop_back();
+      const uint32_t x = t % side;
+      for (const uint32_t n : {x > 0 ? t - 1 : t, x + 1 < side ? t + 1 : t,
+                               t >= side ? t - side : t, t + side < region.size() ? t + side : t})
+        if (region[n] == UINT32_MAX && board.colors[n] == board.colors[t]) {
+          region[n] = next;
+          stack.push_back(n);
+        }
+    }
+    ++next;
+  }
+  return region;
+}
+
+// Every part of the graph against a plain reading of the board, on boards of many sizes built
+// one after another into one graph, as a study reuses it, and built afresh.
+TEST(RegionGraph, MatchesAPlainReadingWhenBuiltOverItself) {
+  std::mt19937 pick(5);
+  RegionGraph reused;
+  for (uint32_t k = 1; k <= 80 / sampleDivisor; ++k) {
+    const uint32_t side = 3 + pick() % 48;
+    const uint32_t colorCount = 2 + pick() % 31;
+    const BoardColors board = randomBoard(side, colorCount, 700 + k);
+    SCOPED_TRACE(std::to_string(side) + "x" + std::to_string(side) + "/" +
+                 std::to_string(colorCount) + " seed " + std::to_string(700 + k));
+    buildRegionGraph(board, reused);
+    const RegionGraph fresh = graphOf(board);
+    for (const RegionGraph* graph : {static_cast<const RegionGraph*>(&reused), &fresh}) {
+      const std::vector<uint32_t> region = plainRegions(board);
+      ASSERT_EQ(graph->regionOfTile, region);
+      const uint32_t regionCount = *std::max_element(region.begin(), region.end()) + 1;
+      ASSERT_EQ(graph->regionCount(), regionCount);
+      std::vector<std::set<uint32_t>> tiles(regionCount);
+      std::vector<std::set<uint32_t>> neighbors(regionCount);
+      for (uint32_t t = 0; t < region.size(); ++t) {
+        tiles[region[t]].insert(t);
+        EXPECT_EQ(graph->color[region[t]], board.colors[t]);
+        const uint32_t right = t % side + 1 < side ? t + 1 : t;
+        const uint32_t down = t + side < region.size() ? t + side : t;
+        for (const uint32_t n : {right, down})
+          if (region[n] != region[t]) {
+            neighbors[region[t]].insert(region[n]);
+            neighbors[region[n]].insert(region[t]);
+          }
+      }
+      for (uint32_t r = 0; r < regionCount; ++r) {
+        EXPECT_EQ(graph->size[r], tiles[r].size());
+        const auto graphTiles = graph->tilesOf(r);
+        EXPECT_EQ(std::set<uint32_t>(graphTiles.begin(), graphTiles.end()), tiles[r]);
+        EXPECT_EQ(graphTiles.size(), tiles[r].size());
+        const auto graphNeighbors = graph->neighborsOf(r);
+        EXPECT_EQ(std::vector<uint32_t>(graphNeighbors.begin(), graphNeighbors.end()),
+                  std::vector<uint32_t>(neighbors[r].begin(), neighbors[r].end()));
+      }
+    }
+  }
 }
 
 TEST(RegionGraph, RejectsBadBoards) {
