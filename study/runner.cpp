@@ -29,21 +29,13 @@ struct Exchange {
   SolveLimits limits;  // the plan's, with `halt` as their stop
 };
 
-bool needsGraph(const StudyPlan& plan) {
-  return plan.boundWanted || std::any_of(plan.solvers.begin(), plan.solvers.end(),
-                                         [](const SolverChoice& s) { return s.entry->needsGraph; });
-}
-
-void solveBoard(const StudyPlan& plan, Exchange& exchange, SolverWorkspace& workspace,
-                BoardOutcome& outcome) {
+// `graph` keeps its storage from the board before.
+void solveBoard(const StudyPlan& plan, Exchange& exchange, RegionGraph& graph,
+                SolverWorkspace& workspace, BoardOutcome& outcome) {
   supplyBoard(plan.supply, outcome.index, outcome.board);
   const BoardColors& board = outcome.board;
-  RegionGraph graph;
-  uint32_t startBound = 0;
-  if (needsGraph(plan)) {
-    graph = buildRegionGraph(board);
-    startBound = startLowerBound(graph);
-  }
+  buildRegionGraph(board, graph);
+  const uint32_t startBound = plan.boundWanted ? startLowerBound(graph) : 0;
   outcome.outcomes.resize(plan.solvers.size());
   outcome.micros.resize(plan.solvers.size());
   outcome.abandoned = false;
@@ -63,6 +55,7 @@ void solveBoard(const StudyPlan& plan, Exchange& exchange, SolverWorkspace& work
 }
 
 void work(const StudyPlan& plan, Exchange& exchange) {
+  RegionGraph graph;
   SolverWorkspace workspace;
   BoardOutcome outcome;
   const uint64_t window = exchange.slots.size();
@@ -78,7 +71,7 @@ void work(const StudyPlan& plan, Exchange& exchange) {
       taken = exchange.nextToTake++;
     }
     outcome.index = plan.firstBoard + taken;
-    solveBoard(plan, exchange, workspace, outcome);
+    solveBoard(plan, exchange, graph, workspace, outcome);
     bool wake = false;
     {
       std::lock_guard lock(exchange.mutex);

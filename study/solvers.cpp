@@ -9,7 +9,7 @@ namespace {
 // The program's own greedy turn, counted as its series counts: the completing turn counts, and
 // a board that is already complete takes one turn.
 void solveGreedy(const SolverInput& input, SolverWorkspace& workspace, SolverOutcome& outcome) {
-  playGreedy(input.board, workspace.greedy, workspace.greedyGame);
+  playGreedy(input.graph, workspace.greedy, workspace.greedyGame);
   outcome.turns = workspace.greedyGame.turns;
   outcome.moves.assign(workspace.greedyGame.colors.begin(), workspace.greedyGame.colors.end());
   outcome.proven = false;
@@ -42,17 +42,17 @@ void solveExact(const SolverInput& input, SolverWorkspace&, SolverOutcome& outco
 }
 
 constexpr SolverEntry kSolvers[] = {
-    {"greedy", nullptr, false, true,
+    {"greedy", nullptr, true,
      "the program's own turn: the neighbouring region with the most neighbours gives the colour",
      solveGreedy},
-    {"area", nullptr, true, false, "each turn the colour that joins the most tiles", solveArea},
-    {"distance", nullptr, true, false,
+    {"area", nullptr, false, "each turn the colour that joins the most tiles", solveArea},
+    {"distance", nullptr, false,
      "each turn the colour that brings all tiles closest, after any colour whose regions all "
      "touch already",
      solveDistance},
-    {"beam", "W", true, false, "keeps the W best positions after each turn (beam:10, beam:100)",
+    {"beam", "W", false, "keeps the W best positions after each turn (beam:10, beam:100)",
      solveBeam},
-    {"exact", nullptr, true, false,
+    {"exact", nullptr, false,
      "the proven fewest turns (A* search within --time-limit and --memory-limit)", solveExact},
 };
 

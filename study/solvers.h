@@ -8,10 +8,10 @@
 #include <variant>
 #include <vector>
 
+#include "solve/greedy.h"
 #include "solve/region_graph.h"
 #include "solve/solver.h"
 #include "study/boards.h"
-#include "study/greedy.h"
 
 struct SolverOutcome {
   uint32_t turns = 0;
@@ -24,9 +24,9 @@ struct SolverOutcome {
 // What one board gives every solver that runs on it.
 struct SolverInput {
   const BoardColors& board;
-  const RegionGraph& graph;  // empty unless a solver of the run needs it or the CSV is written
-  uint32_t startBound;       // startLowerBound(graph), 0 when the graph is empty
-  uint32_t argument;         // the number after "name:", 0 when the solver takes none
+  const RegionGraph& graph;
+  uint32_t startBound;  // startLowerBound(graph) when the run reports bounds, else 0
+  uint32_t argument;    // the number after "name:", 0 when the solver takes none
   const SolveLimits& limits;
 };
 
@@ -39,8 +39,7 @@ struct SolverWorkspace {
 struct SolverEntry {
   const char* name;
   const char* argument;  // name of the number after "name:", or nullptr when it takes none
-  bool needsGraph;
-  bool seriesCount;  // counts as the program's series does: one turn on a complete board
+  bool seriesCount;      // counts as the program's series does: one turn on a complete board
   const char* summary;
   // Fills `outcome`, whose storage is kept from the board before.
   void (*solve)(const SolverInput& input, SolverWorkspace& workspace, SolverOutcome& outcome);
