@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iostream>
 #include <string>
-#include <string_view>
 
 #include "study/boards.h"
 #include "study/options.h"
@@ -236,8 +235,7 @@ int main(int argc, char** argv) {
   summary.threads = plan.threads;
   for (size_t s = 0; s < plan.solvers.size(); ++s) {
     summary.solverLabels.push_back(plan.solvers[s].label);
-    if (plan.solvers[s].entry->name == std::string_view("exact"))
-      summary.exactSolver = static_cast<int>(s);
+    if (plan.solvers[s].entry->provesOptimum) summary.exactSolver = static_cast<int>(s);
   }
   summary.stats.resize(plan.solvers.size());
 

@@ -104,10 +104,10 @@ void supplyBoard(const BoardSupply& supply, uint64_t index, BoardColors& board) 
 std::string checkAnswer(const BoardColors& board, const SolverChoice& solver,
                         const SolverOutcome& outcome) {
   const std::optional<size_t> completedAfter = replayMoves(board, outcome.moves);
-  const bool seriesCountOfOne =
-      solver.entry->seriesCount && outcome.turns == 1 && replayMoves(board, {}) == size_t{0};
+  const bool oneTurnOnCompleteBoard = solver.entry->completeBoardTakesOneTurn &&
+                                      outcome.turns == 1 && replayMoves(board, {}) == size_t{0};
   if (outcome.turns == outcome.moves.size() &&
-      (completedAfter == outcome.moves.size() || seriesCountOfOne))
+      (completedAfter == outcome.moves.size() || oneTurnOnCompleteBoard))
     return "";
   return solver.label + " reported " + std::to_string(outcome.turns) + " turns, but its " +
          std::to_string(outcome.moves.size()) + " moves " +

@@ -42,25 +42,41 @@ void solveExact(const SolverInput& input, SolverWorkspace&, SolverOutcome& outco
 }
 
 constexpr SolverEntry kSolvers[] = {
-    {"greedy", nullptr, true,
-     "the program's own turn: the neighbouring region with the most neighbours gives the colour",
-     solveGreedy},
-    {"area", nullptr, false, "each turn the colour that joins the most tiles", solveArea},
-    {"distance", nullptr, false,
-     "each turn the colour that brings all tiles closest, after any colour whose regions all "
-     "touch already",
-     solveDistance},
-    {"beam", "W", false, "keeps the W best positions after each turn (beam:10, beam:100)",
-     solveBeam},
-    {"exact", nullptr, false,
-     "the proven fewest turns (A* search within --time-limit and --memory-limit)", solveExact},
+    {.name = "greedy",
+     .argument = nullptr,
+     .provesOptimum = false,
+     .completeBoardTakesOneTurn = true,
+     .summary = "the program's own turn: the neighbouring region with the most neighbours gives "
+                "the colour",
+     .solve = solveGreedy},
+    {.name = "area",
+     .argument = nullptr,
+     .provesOptimum = false,
+     .completeBoardTakesOneTurn = false,
+     .summary = "each turn the colour that joins the most tiles",
+     .solve = solveArea},
+    {.name = "distance",
+     .argument = nullptr,
+     .provesOptimum = false,
+     .completeBoardTakesOneTurn = false,
+     .summary = "each turn the colour that brings all tiles closest, after any colour whose "
+                "regions all touch already",
+     .solve = solveDistance},
+    {.name = "beam",
+     .argument = "W",
+     .provesOptimum = false,
+     .completeBoardTakesOneTurn = false,
+     .summary = "keeps the W best positions after each turn (beam:10, beam:100)",
+     .solve = solveBeam},
+    {.name = "exact",
+     .argument = nullptr,
+     .provesOptimum = true,
+     .completeBoardTakesOneTurn = false,
+     .summary = "the proven fewest turns (A* search within --time-limit and --memory-limit)",
+     .solve = solveExact},
 };
 
 }  // namespace
-
-std::span<const SolverEntry> solverTable() {
-  return kSolvers;
-}
 
 std::variant<std::vector<SolverChoice>, std::string> parseSolvers(
     const std::vector<std::string>& names) {

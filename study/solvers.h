@@ -39,13 +39,14 @@ struct SolverWorkspace {
 struct SolverEntry {
   const char* name;
   const char* argument;  // name of the number after "name:", or nullptr when it takes none
-  bool seriesCount;      // counts as the program's series does: one turn on a complete board
+  // Its answers can be proven optima: the study holds every other solver's count against them.
+  bool provesOptimum;
+  // Counts as the program's series does: a board that is complete already takes one turn.
+  bool completeBoardTakesOneTurn;
   const char* summary;
   // Fills `outcome`, whose storage is kept from the board before.
   void (*solve)(const SolverInput& input, SolverWorkspace& workspace, SolverOutcome& outcome);
 };
-
-std::span<const SolverEntry> solverTable();
 
 // One solver as asked for on the command line, e.g. "beam:10".
 struct SolverChoice {
