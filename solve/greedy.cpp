@@ -137,3 +137,12 @@ void playGreedy(const RegionGraph& graph, GreedyWorkspace& w, GreedyGame& game) 
   }
   game.turns = static_cast<uint32_t>(game.colors.size());
 }
+
+Solution solveGreedy(const RegionGraph& graph, const SolveLimits&) {
+  thread_local GreedyWorkspace workspace;
+  thread_local GreedyGame game;
+  playGreedy(graph, workspace, game);
+  Solution solution;
+  solution.moves = game.colors;
+  return solution;
+}

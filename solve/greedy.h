@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "solve/region_graph.h"
+#include "solve/solver.h"
 
 // Buffers kept between games, so that a game allocates little.
 struct GreedyWorkspace {
@@ -28,3 +29,8 @@ struct GreedyGame {
 };
 
 void playGreedy(const RegionGraph& graph, GreedyWorkspace& workspace, GreedyGame& game);
+
+// The same game as the other solvers answer, on buffers each thread keeps between games. Its
+// moves count as the program's series counts them: a complete board takes one move, of its own
+// colour. It computes no bound (0).
+Solution solveGreedy(const RegionGraph& graph, const SolveLimits& limits = {});

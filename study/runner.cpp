@@ -31,7 +31,7 @@ struct Exchange {
 
 // `graph` keeps its storage from the board before.
 void solveBoard(const StudyPlan& plan, Exchange& exchange, RegionGraph& graph,
-                SolverWorkspace& workspace, BoardOutcome& outcome) {
+                BoardOutcome& outcome) {
   supplyBoard(plan.supply, outcome.index, outcome.board);
   const BoardColors& board = outcome.board;
   buildRegionGraph(board, graph);
@@ -43,8 +43,7 @@ void solveBoard(const StudyPlan& plan, Exchange& exchange, RegionGraph& graph,
   for (size_t s = 0; s < plan.solvers.size() && !outcome.abandoned; ++s) {
     const SolverChoice& solver = plan.solvers[s];
     const Clock::time_point start = Clock::now();
-    solver.entry->solve(SolverInput{board, graph, startBound, solver.argument, exchange.limits},
-                        workspace, outcome.outcomes[s]);
+    runSolver(solver, graph, startBound, exchange.limits, outcome.outcomes[s]);
     outcome.micros[s] = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
     outcome.abandoned = outcome.outcomes[s].interrupted && exchange.halt.load();
     if (outcome.failure.empty() && !outcome.abandoned) {
@@ -56,7 +55,6 @@ void solveBoard(const StudyPlan& plan, Exchange& exchange, RegionGraph& graph,
 
 void work(const StudyPlan& plan, Exchange& exchange) {
   RegionGraph graph;
-  SolverWorkspace workspace;
   BoardOutcome outcome;
   const uint64_t window = exchange.slots.size();
   for (;;) {
@@ -71,7 +69,7 @@ void work(const StudyPlan& plan, Exchange& exchange) {
       taken = exchange.nextToTake++;
     }
     outcome.index = plan.firstBoard + taken;
-    solveBoard(plan, exchange, graph, workspace, outcome);
+    solveBoard(plan, exchange, graph, outcome);
     bool wake = false;
     {
       std::lock_guard lock(exchange.mutex);

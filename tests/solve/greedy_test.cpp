@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -99,12 +100,41 @@ TEST(Greedy, PlaysTheEnginesTurnsOnDrawnBoards) {
   }
 }
 
+// solveGreedy keeps its buffers per thread: several threads, each with boards of changing
+// sizes, get the game a fresh workspace plays.
+TEST(Greedy, SolveOnManyThreadsPlaysTheSameGames) {
+  std::vector<BoardColors> boards;
+  for (uint32_t k = 1; k <= 24; ++k) boards.push_back(randomBoard(3 + k * 7 % 40, 2 + k % 12, k));
+  std::vector<std::vector<uint8_t>> expected;
+  for (const BoardColors& board : boards) {
+    GreedyWorkspace workspace;
+    GreedyGame game;
+    playGreedy(buildRegionGraph(board), workspace, game);
+    expected.push_back(game.colors);
+  }
+  std::vector<std::vector<std::vector<uint8_t>>> played(3);
+  std::vector<std::thread> threads;
+  for (auto& games : played)
+    threads.emplace_back([&] {
+      for (const BoardColors& board : boards) {
+        const Solution solution = solveGreedy(buildRegionGraph(board));
+        EXPECT_FALSE(solution.proven);
+        EXPECT_FALSE(solution.interrupted);
+        games.push_back(solution.moves);
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (const auto& games : played) EXPECT_EQ(games, expected);
+}
+
 TEST(Greedy, CompleteBoardTakesOneTurnOfItsOwnColour) {
   GreedyWorkspace workspace;
   GreedyGame greedy;
   playGreedy(buildRegionGraph({3, 4, std::vector<uint8_t>(9, 2)}), workspace, greedy);
   EXPECT_EQ(greedy.turns, 1u);
   EXPECT_EQ(greedy.colors, std::vector<uint8_t>{2});
+  EXPECT_EQ(solveGreedy(buildRegionGraph({3, 4, std::vector<uint8_t>(9, 2)})).moves,
+            std::vector<uint8_t>{2});
 }
 
 }  // namespace
