@@ -1,6 +1,7 @@
 #include "solve/region_graph.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -63,6 +64,21 @@ void labelRegions(RegionGraph& graph, std::span<const uint8_t> colors) {
   graph.tileStart.push_back(queued);
 }
 
+// Most neighbour lists hold a handful of regions: sorted in place by insertion, without a call.
+void sortShortList(std::vector<uint32_t>::iterator begin, std::vector<uint32_t>::iterator end) {
+  constexpr ptrdiff_t shortList = 16;
+  if (end - begin > shortList) {
+    std::sort(begin, end);
+    return;
+  }
+  for (auto next = begin; next != end; ++next) {
+    const uint32_t value = *next;
+    auto slot = next;
+    for (; slot != begin && *(slot - 1) > value; --slot) *slot = *(slot - 1);
+    *slot = value;
+  }
+}
+
 // Each region's distinct neighbours, met walking its tiles (a mark per region drops repeats),
 // then sorted: the lists are short, and no pass over the whole board's borders is needed.
 void linkRegions(RegionGraph& graph) {
@@ -89,7 +105,7 @@ void linkRegions(RegionGraph& graph) {
       if (tile + side < tileCount) meet(tile + side);
     }
     graph.neighborStart[region + 1] = static_cast<uint32_t>(graph.neighbors.size());
-    std::sort(graph.neighbors.begin() + graph.neighborStart[region], graph.neighbors.end());
+    sortShortList(graph.neighbors.begin() + graph.neighborStart[region], graph.neighbors.end());
   }
 }
 
