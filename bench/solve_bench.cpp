@@ -55,7 +55,7 @@ std::string setName(const BoardSet& set) {
 }
 
 RegionGraph boardGraph(const BoardSet& set, uint32_t k) {
-  return buildRegionGraph(set.side, set.colorCount, randomColors(set.side, set.colorCount, k));
+  return buildRegionGraph(randomBoard(set.side, set.colorCount, k));
 }
 
 Solution solveWith(const std::string& solver, const RegionGraph& graph, const BoardSet& set) {

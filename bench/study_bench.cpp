@@ -1,5 +1,6 @@
-// Boards per second of a greedy study as tidefill-study runs it (seeded generation, labelling
-// and the whole game; no CSV), on one thread and on two, followed by the two-thread speed-up.
+// Boards per second of a greedy study as tidefill-study runs it (seeded generation, the region
+// graph, the whole game and its replay; no CSV), on one thread and on two, followed by the
+// two-thread speed-up.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

@@ -1,12 +1,16 @@
 #include "solve/region_graph.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
 namespace {
 
-void checkBoard(uint32_t side, uint32_t colorCount, std::span<const uint8_t> colors) {
+void checkBoard(const BoardColors& board) {
+  const uint32_t side = board.side;
+  const uint32_t colorCount = board.colorCount;
+  const std::vector<uint8_t>& colors = board.colors;
   if (side < minSide || side > maxSide)
     throw std::invalid_argument("board side " + std::to_string(side) + " is not in 3..256");
   if (colorCount < minColors || colorCount > maxColors)
@@ -21,77 +25,102 @@ void checkBoard(uint32_t side, uint32_t colorCount, std::span<const uint8_t> col
 }
 
 // Labels regions in tile order, so region ids follow their first tile and tile 0 gets region 0.
+// Breadth first, with `tiles` as the queue: each region's tiles end up together in it.
 void labelRegions(RegionGraph& graph, std::span<const uint8_t> colors) {
   const uint32_t side = graph.side;
+  const auto tileCount = static_cast<uint32_t>(colors.size());
   constexpr uint32_t unlabelled = UINT32_MAX;
-  graph.regionOfTile.assign(colors.size(), unlabelled);
-  std::vector<uint32_t> stack;
-  for (uint32_t seed = 0; seed < colors.size(); ++seed) {
+  graph.regionOfTile.assign(tileCount, unlabelled);
+  graph.tiles.resize(tileCount);
+  graph.tileStart.clear();
+  graph.color.clear();
+  graph.size.clear();
+  uint32_t queued = 0;
+  for (uint32_t seed = 0; seed < tileCount; ++seed) {
     if (graph.regionOfTile[seed] != unlabelled) continue;
     const uint32_t region = graph.regionCount();
     const uint8_t c = colors[seed];
+    const uint32_t first = queued;
     graph.color.push_back(c);
-    graph.size.push_back(0);
+    graph.tileStart.push_back(first);
     graph.regionOfTile[seed] = region;
-    stack.push_back(seed);
-    while (!stack.empty()) {
-      const uint32_t tile = stack.back();
-      stack.pop_back();
-      ++graph.size[region];
+    graph.tiles[queued++] = seed;
+    for (uint32_t head = first; head < queued; ++head) {
+      const uint32_t tile = graph.tiles[head];
       const uint32_t x = tile % side;
-      const uint32_t y = tile / side;
       const auto visit = [&](uint32_t next) {
         if (graph.regionOfTile[next] == unlabelled && colors[next] == c) {
           graph.regionOfTile[next] = region;
-          stack.push_back(next);
+          graph.tiles[queued++] = next;
         }
       };
       if (x > 0) visit(tile - 1);
       if (x + 1 < side) visit(tile + 1);
-      if (y > 0) visit(tile - side);
-      if (y + 1 < side) visit(tile + side);
+      if (tile >= side) visit(tile - side);
+      if (tile + side < tileCount) visit(tile + side);
     }
+    graph.size.push_back(queued - first);
+  }
+  graph.tileStart.push_back(queued);
+}
+
+// Most neighbour lists hold a handful of regions: sorted in place by insertion, without a call.
+void sortShortList(std::vector<uint32_t>::iterator begin, std::vector<uint32_t>::iterator end) {
+  constexpr ptrdiff_t shortList = 16;
+  if (end - begin > shortList) {
+    std::sort(begin, end);
+    return;
+  }
+  for (auto next = begin; next != end; ++next) {
+    const uint32_t value = *next;
+    auto slot = next;
+    for (; slot != begin && *(slot - 1) > value; --slot) *slot = *(slot - 1);
+    *slot = value;
   }
 }
 
-// Each adjacent pair of differing tiles gives a directed edge both ways; sorting and dropping
-// repeats leaves the CSR lists ascending.
+// Each region's distinct neighbours, met walking its tiles (a mark per region drops repeats),
+// then sorted: the lists are short, and no pass over the whole board's borders is needed.
 void linkRegions(RegionGraph& graph) {
   const uint32_t side = graph.side;
-  std::vector<uint64_t> edges;
-  const auto link = [&](uint32_t a, uint32_t b) {
-    const uint32_t ra = graph.regionOfTile[a];
-    const uint32_t rb = graph.regionOfTile[b];
-    if (ra == rb) return;
-    edges.push_back(uint64_t{ra} << 32 | rb);
-    edges.push_back(uint64_t{rb} << 32 | ra);
-  };
-  for (uint32_t y = 0; y < side; ++y)
-    for (uint32_t x = 0; x < side; ++x) {
-      const uint32_t tile = x + y * side;
-      if (x + 1 < side) link(tile, tile + 1);
-      if (y + 1 < side) link(tile, tile + side);
+  const auto tileCount = static_cast<uint32_t>(graph.regionOfTile.size());
+  const uint32_t regionCount = graph.regionCount();
+  constexpr uint32_t none = UINT32_MAX;
+  std::vector<uint32_t> seenBy(regionCount, none);
+  graph.neighborStart.resize(regionCount + 1);
+  graph.neighborStart[0] = 0;
+  graph.neighbors.clear();
+  for (uint32_t region = 0; region < regionCount; ++region) {
+    const auto meet = [&](uint32_t tile) {
+      const uint32_t other = graph.regionOfTile[tile];
+      if (other == region || seenBy[other] == region) return;
+      seenBy[other] = region;
+      graph.neighbors.push_back(other);
+    };
+    for (const uint32_t tile : graph.tilesOf(region)) {
+      const uint32_t x = tile % side;
+      if (x > 0) meet(tile - 1);
+      if (x + 1 < side) meet(tile + 1);
+      if (tile >= side) meet(tile - side);
+      if (tile + side < tileCount) meet(tile + side);
     }
-  std::sort(edges.begin(), edges.end());
-  edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-  graph.neighborStart.assign(graph.regionCount() + 1, 0);
-  graph.neighbors.reserve(edges.size());
-  for (const uint64_t edge : edges) {
-    ++graph.neighborStart[(edge >> 32) + 1];
-    graph.neighbors.push_back(static_cast<uint32_t>(edge));
+    graph.neighborStart[region + 1] = static_cast<uint32_t>(graph.neighbors.size());
+    sortShortList(graph.neighbors.begin() + graph.neighborStart[region], graph.neighbors.end());
   }
-  for (uint32_t r = 0; r < graph.regionCount(); ++r)
-    graph.neighborStart[r + 1] += graph.neighborStart[r];
 }
 
 }  // namespace
 
-RegionGraph buildRegionGraph(uint32_t side, uint32_t colorCount, std::span<const uint8_t> colors) {
-  checkBoard(side, colorCount, colors);
+RegionGraph buildRegionGraph(const BoardColors& board) {
   RegionGraph graph;
-  graph.side = side;
-  graph.colorCount = colorCount;
-  labelRegions(graph, colors);
-  linkRegions(graph);
+  buildRegionGraph(board, graph);
   return graph;
+}
+
+void buildRegionGraph(const BoardColors& board, RegionGraph& graph) {
+  checkBoard(board);
+  graph.side = board.side;
+  graph.colorCount = board.colorCount;
+  labelRegions(graph, board.colors);
+  linkRegions(graph);
 }

@@ -3,8 +3,9 @@
 // those of the new colour.
 #include "solve/solver.h"
 
-std::optional<size_t> replayMoves(uint32_t side, std::span<const uint8_t> colors,
-                                  std::span<const uint8_t> moves) {
+std::optional<size_t> replayMoves(const BoardColors& board, std::span<const uint8_t> moves) {
+  const uint32_t side = board.side;
+  const std::vector<uint8_t>& colors = board.colors;
   const size_t tileCount = size_t{side} * side;
   if (side == 0 || colors.size() != tileCount) return std::nullopt;
   std::vector<uint8_t> flooded(tileCount, 0);

@@ -10,8 +10,6 @@
 #include "solve/region_graph.h"
 #include "solve/solver.h"
 
-using Clock = std::chrono::steady_clock;
-
 inline bool stopRequested(const SolveLimits& limits) {
   return limits.stop != nullptr && limits.stop->load(std::memory_order_relaxed);
 }

@@ -3,13 +3,18 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
 
+#include "solve/board_colors.h"
 #include "solve/region_graph.h"
+
+// The clock of the time limits, and of the study's timings.
+using Clock = std::chrono::steady_clock;
 
 struct SolveLimits {
   double timeLimitSeconds = 10;             // per board, exact only
@@ -44,5 +49,4 @@ uint32_t startLowerBound(const RegionGraph& graph);
 
 // Plain flood fill from tile 0, independent of the region graph: the number of moves after which
 // the board is one region, or nothing when the moves never complete it or go on after that.
-std::optional<size_t> replayMoves(uint32_t side, std::span<const uint8_t> colors,
-                                  std::span<const uint8_t> moves);
+std::optional<size_t> replayMoves(const BoardColors& board, std::span<const uint8_t> moves);

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "solve/mix64.h"
 #include "solve/region_graph.h"
 
 inline size_t wordsFor(uint32_t regionCount) {
@@ -30,10 +31,7 @@ inline void setBit(uint64_t* bits, uint32_t i) {
 
 // Zobrist key of a region: a state's hash is the xor of its joined regions' keys.
 inline uint64_t regionKey(uint32_t region) {
-  uint64_t z = (region + 1) * 0x9e3779b97f4a7c15ull;
-  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-  z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-  return z ^ (z >> 31);
+  return mix64((region + 1) * splitMixGamma);
 }
 
 // Over the regions of one colour not yet joined.

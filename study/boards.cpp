@@ -6,18 +6,16 @@
 #include <string_view>
 
 #include "board/draw.h"
+#include "solve/mix64.h"
 
 uint64_t splitMix64(uint64_t& state) {
-  uint64_t z = (state += 0x9e3779b97f4a7c15ull);
-  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-  z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-  return z ^ (z >> 31);
+  return mix64(state += splitMixGamma);
 }
 
 void seededBoard(uint64_t seed, uint64_t index, uint32_t side, uint32_t colorCount,
-                 StudyBoard& board) {
+                 BoardColors& board) {
   // Output i of a SplitMix64 stream is the mix of seed + (i + 1) * gamma: no need to walk to it.
-  uint64_t keyState = seed + index * 0x9e3779b97f4a7c15ull;
+  uint64_t keyState = seed + index * splitMixGamma;
   uint64_t tileState = splitMix64(keyState);
   board.side = side;
   board.colorCount = colorCount;
@@ -64,8 +62,8 @@ std::string quoted(std::string_view word) {
 
 }  // namespace
 
-std::variant<std::vector<StudyBoard>, BoardFileError> readBoards(std::istream& input) {
-  std::vector<StudyBoard> boards;
+std::variant<std::vector<BoardColors>, BoardFileError> readBoards(std::istream& input) {
+  std::vector<BoardColors> boards;
   std::string line;
   uint64_t lineNumber = 0;
   uint64_t headerLine = 0;
@@ -83,13 +81,13 @@ std::variant<std::vector<StudyBoard>, BoardFileError> readBoards(std::istream& i
       uint64_t colorCount = 0;
       if (words.size() != 2 || !parseNumber(words[0], side) || !parseNumber(words[1], colorCount))
         return fail("expected a board header \"side colours\", found " + quoted(line));
-      if (side < kMinSide || side > kMaxSide)
-        return fail("side " + std::to_string(side) + " is not between " + std::to_string(kMinSide) +
-                    " and " + std::to_string(kMaxSide));
-      if (colorCount < kMinColors || colorCount > kMaxColors)
+      if (side < minSide || side > maxSide)
+        return fail("side " + std::to_string(side) + " is not between " + std::to_string(minSide) +
+                    " and " + std::to_string(maxSide));
+      if (colorCount < minColors || colorCount > maxColors)
         return fail("colour count " + std::to_string(colorCount) + " is not between " +
-                    std::to_string(kMinColors) + " and " + std::to_string(kMaxColors));
-      StudyBoard& board = boards.emplace_back();
+                    std::to_string(minColors) + " and " + std::to_string(maxColors));
+      BoardColors& board = boards.emplace_back();
       board.side = static_cast<uint32_t>(side);
       board.colorCount = static_cast<uint32_t>(colorCount);
       board.colors.reserve(static_cast<size_t>(side) * side);
@@ -98,7 +96,7 @@ std::variant<std::vector<StudyBoard>, BoardFileError> readBoards(std::istream& i
       inBoard = true;
       continue;
     }
-    StudyBoard& board = boards.back();
+    BoardColors& board = boards.back();
     if (words.size() != board.side)
       return fail("row " + std::to_string(rowsRead + 1) + " has " + std::to_string(words.size()) +
                   " colours where the board's side is " + std::to_string(board.side));
@@ -121,7 +119,7 @@ std::variant<std::vector<StudyBoard>, BoardFileError> readBoards(std::istream& i
   return boards;
 }
 
-void writeBoard(std::ostream& output, const StudyBoard& board, uint64_t index) {
+void writeBoard(std::ostream& output, const BoardColors& board, uint64_t index) {
   std::string text = "# board " + std::to_string(index) + "\n" + std::to_string(board.side) + " " +
                      std::to_string(board.colorCount) + "\n";
   for (uint32_t y = 0; y < board.side; ++y) {

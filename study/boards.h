@@ -7,16 +7,7 @@
 #include <variant>
 #include <vector>
 
-struct StudyBoard {
-  uint32_t side = 0;
-  uint32_t colorCount = 0;
-  std::vector<uint8_t> colors;  // side * side colour indices, row by row
-};
-
-inline constexpr uint32_t kMinSide = 3;
-inline constexpr uint32_t kMaxSide = 256;
-inline constexpr uint32_t kMinColors = 2;
-inline constexpr uint32_t kMaxColors = 32;
+#include "solve/board_colors.h"
 
 // One step of SplitMix64: advances `state` and returns the next 64-bit output.
 uint64_t splitMix64(uint64_t& state);
@@ -26,7 +17,7 @@ uint64_t splitMix64(uint64_t& state);
 // with that key, each mapped from its upper 32 bits exactly as the program maps a clock-seeded
 // draw. So any board can be made alone, on any thread, in any order.
 void seededBoard(uint64_t seed, uint64_t index, uint32_t side, uint32_t colorCount,
-                 StudyBoard& board);
+                 BoardColors& board);
 
 // A board file: for each board a line "side colours", then `side` lines of `side` colour indices
 // separated by blanks. Blank lines and everything from a '#' to the end of its line are ignored.
@@ -34,7 +25,7 @@ struct BoardFileError {
   uint64_t line = 0;  // 0 when the fault belongs to no single line
   std::string message;
 };
-std::variant<std::vector<StudyBoard>, BoardFileError> readBoards(std::istream& input);
+std::variant<std::vector<BoardColors>, BoardFileError> readBoards(std::istream& input);
 
 // Writes one board in the file format, after a comment line naming it.
-void writeBoard(std::ostream& output, const StudyBoard& board, uint64_t index);
+void writeBoard(std::ostream& output, const BoardColors& board, uint64_t index);

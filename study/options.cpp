@@ -151,11 +151,11 @@ void addOptions(CLI::App& app, StudyOptions& options, RawOptions& raw) {
   // The ranges are in the descriptions; the parser's own would repeat them in its type column.
   const auto range = [](auto low, auto high) { return CLI::Range(low, high).description(""); };
   app.add_option("--size", options.side, "Board side in tiles, 3 to 256")
-      ->check(range(kMinSide, kMaxSide))
+      ->check(range(minSide, maxSide))
       ->type_name("N")
       ->capture_default_str();
   app.add_option("--colors", options.colorCount, "Number of colours, 2 to 32")
-      ->check(range(kMinColors, kMaxColors))
+      ->check(range(minColors, maxColors))
       ->type_name("C")
       ->capture_default_str();
   app.add_option("-n,--boards", options.boardCount,
@@ -323,8 +323,8 @@ std::string takeBoardsFromFile(const StudyOptions& options, StudySetup& setup) {
   if (const auto* error = std::get_if<BoardFileError>(&read))
     return name + (error->line > 0 ? ":" + std::to_string(error->line) : "") + ": " +
            error->message;
-  auto boards = std::make_shared<const std::vector<StudyBoard>>(
-      std::get<std::vector<StudyBoard>>(std::move(read)));
+  auto boards = std::make_shared<const std::vector<BoardColors>>(
+      std::get<std::vector<BoardColors>>(std::move(read)));
   if (options.firstBoard >= boards->size())
     return "--first-board " + std::to_string(options.firstBoard) + ": " + name + " holds " +
            std::to_string(boards->size()) + " boards";
@@ -334,7 +334,7 @@ std::string takeBoardsFromFile(const StudyOptions& options, StudySetup& setup) {
   plan.boardCount = options.boardCountGiven ? std::min(options.boardCount, available) : available;
   summary.minSide = summary.minColors = ~0u;
   for (uint64_t i = plan.firstBoard; i < plan.firstBoard + plan.boardCount; ++i) {
-    const StudyBoard& board = (*boards)[i];
+    const BoardColors& board = (*boards)[i];
     summary.minSide = std::min(summary.minSide, board.side);
     summary.maxSide = std::max(summary.maxSide, board.side);
     summary.minColors = std::min(summary.minColors, board.colorCount);
@@ -377,8 +377,7 @@ std::variant<StudySetup, std::string> setUpStudy(const StudyOptions& options) {
   summary.threads = plan.threads;
   for (size_t s = 0; s < plan.solvers.size(); ++s) {
     summary.solverLabels.push_back(plan.solvers[s].label);
-    if (plan.solvers[s].entry->name == std::string_view("exact"))
-      summary.exactSolver = static_cast<int>(s);
+    if (plan.solvers[s].entry->provesOptimum) summary.exactSolver = static_cast<int>(s);
   }
   summary.stats.resize(plan.solvers.size());
   return setup;

@@ -10,7 +10,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 constexpr uint64_t kDeliveryBatch = 32;
 
@@ -30,21 +29,13 @@ struct Exchange {
   SolveLimits limits;  // the plan's, with `halt` as their stop
 };
 
-bool needsGraph(const StudyPlan& plan) {
-  return plan.boundWanted || std::any_of(plan.solvers.begin(), plan.solvers.end(),
-                                         [](const SolverChoice& s) { return s.entry->needsGraph; });
-}
-
-void solveBoard(const StudyPlan& plan, Exchange& exchange, SolverWorkspace& workspace,
+// `graph` keeps its storage from the board before.
+void solveBoard(const StudyPlan& plan, Exchange& exchange, RegionGraph& graph,
                 BoardOutcome& outcome) {
   supplyBoard(plan.supply, outcome.index, outcome.board);
-  const StudyBoard& board = outcome.board;
-  RegionGraph graph;
-  uint32_t startBound = 0;
-  if (needsGraph(plan)) {
-    graph = buildRegionGraph(board.side, board.colorCount, board.colors);
-    startBound = startLowerBound(graph);
-  }
+  const BoardColors& board = outcome.board;
+  buildRegionGraph(board, graph);
+  const uint32_t startBound = plan.boundWanted ? startLowerBound(graph) : 0;
   outcome.outcomes.resize(plan.solvers.size());
   outcome.micros.resize(plan.solvers.size());
   outcome.abandoned = false;
@@ -52,8 +43,7 @@ void solveBoard(const StudyPlan& plan, Exchange& exchange, SolverWorkspace& work
   for (size_t s = 0; s < plan.solvers.size() && !outcome.abandoned; ++s) {
     const SolverChoice& solver = plan.solvers[s];
     const Clock::time_point start = Clock::now();
-    solver.entry->solve(SolverInput{board, graph, startBound, solver.argument, exchange.limits},
-                        workspace, outcome.outcomes[s]);
+    runSolver(solver, graph, startBound, exchange.limits, outcome.outcomes[s]);
     outcome.micros[s] = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
     outcome.abandoned = outcome.outcomes[s].interrupted && exchange.halt.load();
     if (outcome.failure.empty() && !outcome.abandoned) {
@@ -64,7 +54,7 @@ void solveBoard(const StudyPlan& plan, Exchange& exchange, SolverWorkspace& work
 }
 
 void work(const StudyPlan& plan, Exchange& exchange) {
-  SolverWorkspace workspace;
+  RegionGraph graph;
   BoardOutcome outcome;
   const uint64_t window = exchange.slots.size();
   for (;;) {
@@ -79,7 +69,7 @@ void work(const StudyPlan& plan, Exchange& exchange) {
       taken = exchange.nextToTake++;
     }
     outcome.index = plan.firstBoard + taken;
-    solveBoard(plan, exchange, workspace, outcome);
+    solveBoard(plan, exchange, graph, outcome);
     bool wake = false;
     {
       std::lock_guard lock(exchange.mutex);
@@ -102,20 +92,20 @@ void work(const StudyPlan& plan, Exchange& exchange) {
 
 }  // namespace
 
-void supplyBoard(const BoardSupply& supply, uint64_t index, StudyBoard& board) {
+void supplyBoard(const BoardSupply& supply, uint64_t index, BoardColors& board) {
   if (supply.fileBoards != nullptr)
     board = (*supply.fileBoards)[index];
   else
     seededBoard(supply.seed, index, supply.side, supply.colorCount, board);
 }
 
-std::string checkAnswer(const StudyBoard& board, const SolverChoice& solver,
+std::string checkAnswer(const BoardColors& board, const SolverChoice& solver,
                         const SolverOutcome& outcome) {
-  const std::optional<size_t> completedAfter = replayMoves(board.side, board.colors, outcome.moves);
-  const bool seriesCountOfOne = solver.entry->seriesCount && outcome.turns == 1 &&
-                                replayMoves(board.side, board.colors, {}) == size_t{0};
+  const std::optional<size_t> completedAfter = replayMoves(board, outcome.moves);
+  const bool oneTurnOnCompleteBoard = solver.entry->completeBoardTakesOneTurn &&
+                                      outcome.turns == 1 && replayMoves(board, {}) == size_t{0};
   if (outcome.turns == outcome.moves.size() &&
-      (completedAfter == outcome.moves.size() || seriesCountOfOne))
+      (completedAfter == outcome.moves.size() || oneTurnOnCompleteBoard))
     return "";
   return solver.label + " reported " + std::to_string(outcome.turns) + " turns, but its " +
          std::to_string(outcome.moves.size()) + " moves " +

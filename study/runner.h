@@ -14,17 +14,17 @@
 
 // Where boards come from: a file's boards, or the sequence a seed starts.
 struct BoardSupply {
-  std::shared_ptr<const std::vector<StudyBoard>> fileBoards;  // null: the seed's sequence
+  std::shared_ptr<const std::vector<BoardColors>> fileBoards;  // null: the seed's sequence
   uint64_t seed = 0;
   uint32_t side = 0;
   uint32_t colorCount = 0;
 };
 
-void supplyBoard(const BoardSupply& supply, uint64_t index, StudyBoard& board);
+void supplyBoard(const BoardSupply& supply, uint64_t index, BoardColors& board);
 
 struct BoardOutcome {
   uint64_t index = 0;
-  StudyBoard board;
+  BoardColors board;
   std::vector<SolverOutcome> outcomes;  // one per solver, in the order asked
   std::vector<double> micros;           // each solver's time on this board
   bool abandoned = false;               // a solver was stopped before its answer
@@ -56,5 +56,5 @@ StudyEnd runStudy(const StudyPlan& plan, const std::function<void(const BoardOut
                   const std::function<void(uint64_t delivered)>& progress);
 
 // Why an answer does not hold, or "" when its moves complete the board in its count of turns.
-std::string checkAnswer(const StudyBoard& board, const SolverChoice& solver,
+std::string checkAnswer(const BoardColors& board, const SolverChoice& solver,
                         const SolverOutcome& outcome);

@@ -4,62 +4,61 @@
 #include <charconv>
 #include <utility>
 
+#include "solve/greedy.h"
+
 namespace {
 
-// The program's own greedy turn, counted as its series counts: the completing turn counts, and
-// a board that is already complete takes one turn.
-void solveGreedy(const SolverInput& input, SolverWorkspace& workspace, SolverOutcome& outcome) {
-  playGreedy(input.board, workspace.greedy, workspace.greedyGame);
-  outcome.turns = workspace.greedyGame.turns;
-  outcome.moves.assign(workspace.greedyGame.colors.begin(), workspace.greedyGame.colors.end());
-  outcome.proven = false;
-  outcome.bound = input.startBound;
-  outcome.interrupted = false;
-}
-
-void takeSolution(Solution solution, SolverOutcome& outcome) {
-  outcome.turns = static_cast<uint32_t>(solution.moves.size());
-  outcome.moves = std::move(solution.moves);
-  outcome.proven = solution.proven;
-  outcome.bound = solution.bound;
-  outcome.interrupted = solution.interrupted;
-}
-
-void solveArea(const SolverInput& input, SolverWorkspace&, SolverOutcome& outcome) {
-  takeSolution(solveArea(input.graph, input.limits), outcome);
-}
-
-void solveDistance(const SolverInput& input, SolverWorkspace&, SolverOutcome& outcome) {
-  takeSolution(solveDistance(input.graph, input.limits), outcome);
-}
-
-void solveBeam(const SolverInput& input, SolverWorkspace&, SolverOutcome& outcome) {
-  takeSolution(solveBeam(input.graph, input.argument, input.limits), outcome);
-}
-
-void solveExact(const SolverInput& input, SolverWorkspace&, SolverOutcome& outcome) {
-  takeSolution(solveExact(input.graph, input.limits), outcome);
+// The table's form of a solver that takes no argument.
+template <Solution (*solve)(const RegionGraph&, const SolveLimits&)>
+Solution withoutArgument(const RegionGraph& graph, uint32_t, const SolveLimits& limits) {
+  return solve(graph, limits);
 }
 
 constexpr SolverEntry kSolvers[] = {
-    {"greedy", nullptr, false, true,
-     "the program's own turn: the neighbouring region with the most neighbours gives the colour",
-     solveGreedy},
-    {"area", nullptr, true, false, "each turn the colour that joins the most tiles", solveArea},
-    {"distance", nullptr, true, false,
-     "each turn the colour that brings all tiles closest, after any colour whose regions all "
-     "touch already",
-     solveDistance},
-    {"beam", "W", true, false, "keeps the W best positions after each turn (beam:10, beam:100)",
-     solveBeam},
-    {"exact", nullptr, true, false,
-     "the proven fewest turns (A* search within --time-limit and --memory-limit)", solveExact},
+    {.name = "greedy",
+     .argument = nullptr,
+     .provesOptimum = false,
+     .completeBoardTakesOneTurn = true,
+     .summary = "the program's own turn: the neighbouring region with the most neighbours gives "
+                "the colour",
+     .solve = withoutArgument<solveGreedy>},
+    {.name = "area",
+     .argument = nullptr,
+     .provesOptimum = false,
+     .completeBoardTakesOneTurn = false,
+     .summary = "each turn the colour that joins the most tiles",
+     .solve = withoutArgument<solveArea>},
+    {.name = "distance",
+     .argument = nullptr,
+     .provesOptimum = false,
+     .completeBoardTakesOneTurn = false,
+     .summary = "each turn the colour that brings all tiles closest, after any colour whose "
+                "regions all touch already",
+     .solve = withoutArgument<solveDistance>},
+    {.name = "beam",
+     .argument = "W",
+     .provesOptimum = false,
+     .completeBoardTakesOneTurn = false,
+     .summary = "keeps the W best positions after each turn (beam:10, beam:100)",
+     .solve = solveBeam},
+    {.name = "exact",
+     .argument = nullptr,
+     .provesOptimum = true,
+     .completeBoardTakesOneTurn = false,
+     .summary = "the proven fewest turns (A* search within --time-limit and --memory-limit)",
+     .solve = withoutArgument<solveExact>},
 };
 
 }  // namespace
 
-std::span<const SolverEntry> solverTable() {
-  return kSolvers;
+void runSolver(const SolverChoice& solver, const RegionGraph& graph, uint32_t startBound,
+               const SolveLimits& limits, SolverOutcome& outcome) {
+  Solution solution = solver.entry->solve(graph, solver.argument, limits);
+  outcome.turns = static_cast<uint32_t>(solution.moves.size());
+  outcome.moves = std::move(solution.moves);
+  outcome.proven = solution.proven;
+  outcome.bound = std::max(solution.bound, startBound);
+  outcome.interrupted = solution.interrupted;
 }
 
 std::variant<std::vector<SolverChoice>, std::string> parseSolvers(

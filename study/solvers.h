@@ -3,50 +3,36 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "solve/region_graph.h"
 #include "solve/solver.h"
-#include "study/boards.h"
-#include "study/greedy.h"
 
 struct SolverOutcome {
   uint32_t turns = 0;
   std::vector<uint8_t> moves;  // the colour of every turn
   bool proven = false;         // turns is a proven optimum
-  uint32_t bound = 0;          // admissible lower bound: of the start, or as far as exact got
+  uint32_t bound = 0;          // admissible lower bound: the solver's own, or the start's if higher
   bool interrupted = false;    // stopped before it had its own answer
 };
 
-// What one board gives every solver that runs on it.
-struct SolverInput {
-  const StudyBoard& board;
-  const RegionGraph& graph;  // empty unless a solver of the run needs it or the CSV is written
-  uint32_t startBound;       // startLowerBound(graph), 0 when the graph is empty
-  uint32_t argument;         // the number after "name:", 0 when the solver takes none
-  const SolveLimits& limits;
-};
-
-// What one thread keeps between boards, so that solving a board allocates little.
-struct SolverWorkspace {
-  GreedyWorkspace greedy;
-  GreedyGame greedyGame;
-};
+// A solver of the library as the table runs it: `argument` is the number after "name:", 0 when
+// the solver takes none.
+using SolveFunction = Solution (*)(const RegionGraph& graph, uint32_t argument,
+                                   const SolveLimits& limits);
 
 struct SolverEntry {
   const char* name;
   const char* argument;  // name of the number after "name:", or nullptr when it takes none
-  bool needsGraph;
-  bool seriesCount;  // counts as the program's series does: one turn on a complete board
+  // Its answers can be proven optima: the study holds every other solver's count against them.
+  bool provesOptimum;
+  // Counts as the program's series does: a board that is complete already takes one turn.
+  bool completeBoardTakesOneTurn;
   const char* summary;
-  // Fills `outcome`, whose storage is kept from the board before.
-  void (*solve)(const SolverInput& input, SolverWorkspace& workspace, SolverOutcome& outcome);
+  SolveFunction solve;
 };
-
-std::span<const SolverEntry> solverTable();
 
 // One solver as asked for on the command line, e.g. "beam:10".
 struct SolverChoice {
@@ -58,6 +44,11 @@ struct SolverChoice {
 // Parses the names given to --solver; on failure, the message to show.
 std::variant<std::vector<SolverChoice>, std::string> parseSolvers(
     const std::vector<std::string>& names);
+
+// Solves a board's graph with `solver`. `startBound` is the start's lower bound when the run
+// reports bounds, else 0.
+void runSolver(const SolverChoice& solver, const RegionGraph& graph, uint32_t startBound,
+               const SolveLimits& limits, SolverOutcome& outcome);
 
 // One line per solver for --help.
 std::string describeSolvers();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "board/draw.h"
+#include "solve/board_colors.h"
 
 inline std::vector<uint8_t> randomColors(uint32_t side, uint32_t colorCount, uint32_t seed) {
   std::mt19937 engine(seed);
@@ -15,4 +16,8 @@ inline std::vector<uint8_t> randomColors(uint32_t side, uint32_t colorCount, uin
     c = static_cast<uint8_t>(
         colorFromDraw(drawFromOutput(engine()), static_cast<int32_t>(colorCount)));
   return colors;
+}
+
+inline BoardColors randomBoard(uint32_t side, uint32_t colorCount, uint32_t seed) {
+  return {side, colorCount, randomColors(side, colorCount, seed)};
 }

@@ -2,10 +2,12 @@
 // on boards small enough to check by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <limits>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -16,18 +18,8 @@
 
 namespace {
 
-struct Board {
-  uint32_t side;
-  uint32_t colorCount;
-  std::vector<uint8_t> colors;
-};
-
-Board randomBoard(uint32_t side, uint32_t colorCount, uint32_t seed) {
-  return {side, colorCount, randomColors(side, colorCount, seed)};
-}
-
-RegionGraph graphOf(const Board& board) {
-  return buildRegionGraph(board.side, board.colorCount, board.colors);
+RegionGraph graphOf(const BoardColors& board) {
+  return buildRegionGraph(board);
 }
 
 // Plain flood fill of the region around tile 0.
@@ -50,7 +42,7 @@ std::string floodCorner(uint32_t side, std::string tiles, char color) {
 }
 
 // Fewest moves by breadth-first search over whole colourings, sharing nothing with the solvers.
-size_t optimumByBreadthFirst(const Board& board) {
+size_t optimumByBreadthFirst(const BoardColors& board) {
   const std::string start(board.colors.begin(), board.colors.end());
   const auto done = [](const std::string& t) { return t.find_first_not_of(t[0]) == t.npos; };
   std::unordered_set<std::string> seen{start};
@@ -70,7 +62,7 @@ size_t optimumByBreadthFirst(const Board& board) {
 }
 
 // Moves played with the plain flood fill above: whether the last one, and only it, completes.
-bool completesExactly(const Board& board, const std::vector<uint8_t>& moves) {
+bool completesExactly(const BoardColors& board, const std::vector<uint8_t>& moves) {
   std::string tiles(board.colors.begin(), board.colors.end());
   const auto done = [&] { return tiles.find_first_not_of(tiles[0]) == tiles.npos; };
   for (const uint8_t move : moves) {
@@ -91,14 +83,14 @@ const std::vector<std::pair<const char*, Solver>> solvers{
 
 // Every solver's answer completes the board in its own count, no shorter than exact's, and
 // every bound lies at or below the optimum.
-void checkAllSolvers(const Board& board, size_t optimum) {
+void checkAllSolvers(const BoardColors& board, size_t optimum) {
   const RegionGraph graph = graphOf(board);
   const uint32_t startBound = startLowerBound(graph);
   EXPECT_LE(startBound, optimum);
   for (const auto& [name, solve] : solvers) {
     SCOPED_TRACE(name);
     const Solution solution = solve(graph, {});
-    EXPECT_EQ(replayMoves(board.side, board.colors, solution.moves), solution.moves.size());
+    EXPECT_EQ(replayMoves(board, solution.moves), solution.moves.size());
     EXPECT_GE(solution.moves.size(), optimum);
     EXPECT_EQ(solution.bound, startBound);
     EXPECT_FALSE(solution.interrupted);
@@ -116,7 +108,7 @@ TEST(SolveExact, MatchesBreadthFirstSearchOnSmallBoards) {
   for (uint32_t k = 1; k <= boards; ++k) {
     const uint32_t side = 3 + pick() % 4;
     const uint32_t colorCount = 2 + pick() % 4;
-    const Board board = randomBoard(side, colorCount, k);
+    const BoardColors board = randomBoard(side, colorCount, k);
     SCOPED_TRACE(std::to_string(side) + "x" + std::to_string(side) + "/" +
                  std::to_string(colorCount) + " seed " + std::to_string(k));
     checkAllSolvers(board, optimumByBreadthFirst(board));
@@ -129,7 +121,7 @@ TEST(SolveExact, MatchesBreadthFirstSearchWithManyColours) {
   for (uint32_t k = 1; k <= boards; ++k) {
     const uint32_t side = 3 + k % 2;  // the search over colourings grows fast with 4 x 4
     const uint32_t colorCount = side == 3 ? 8 + pick() % 25 : 8 + pick() % 5;
-    const Board board = randomBoard(side, colorCount, 500 + k);
+    const BoardColors board = randomBoard(side, colorCount, 500 + k);
     SCOPED_TRACE(std::to_string(side) + "/" + std::to_string(colorCount) + " seed " +
                  std::to_string(500 + k));
     checkAllSolvers(board, optimumByBreadthFirst(board));
@@ -139,7 +131,7 @@ TEST(SolveExact, MatchesBreadthFirstSearchWithManyColours) {
 TEST(SolveAll, AgreeWithExactOnLargerBoards) {
   const uint32_t boards = 24 / sampleDivisor;
   for (uint32_t k = 1; k <= boards; ++k) {
-    const Board board = randomBoard(8 + k % 7, 3 + k % 4, 100 + k);
+    const BoardColors board = randomBoard(8 + k % 7, 3 + k % 4, 100 + k);
     SCOPED_TRACE("seed " + std::to_string(100 + k));
     const Solution exact = solveExact(graphOf(board), {});
     ASSERT_TRUE(exact.proven);
@@ -152,35 +144,35 @@ TEST(SolveAll, HandCheckedBoards) {
   checkAllSolvers({4, 3, std::vector<uint8_t>(16, 2)}, 0);
   // Every tile its own region, colour (x + y) % 3: tile (2, 2) is four region steps from the
   // corner, so at least 4 moves, and 1, 2, 0, 1 takes one diagonal a move.
-  const Board stripes{3, 3, {0, 1, 2, 1, 2, 0, 2, 0, 1}};
-  EXPECT_EQ(replayMoves(3, stripes.colors, std::vector<uint8_t>{1, 2, 0, 1}), 4u);
+  const BoardColors stripes{3, 3, {0, 1, 2, 1, 2, 0, 2, 0, 1}};
+  EXPECT_EQ(replayMoves(stripes, std::vector<uint8_t>{1, 2, 0, 1}), 4u);
   checkAllSolvers(stripes, 4);
   // A checkerboard moves one tile step a turn: 2 (side - 1) moves, and the bound says as much.
-  Board checkerboard{7, 2, {}};
+  BoardColors checkerboard{7, 2, {}};
   for (uint32_t t = 0; t < 49; ++t) checkerboard.colors.push_back((t % 7 + t / 7) % 2);
   checkAllSolvers(checkerboard, 12);
   EXPECT_EQ(startLowerBound(graphOf(checkerboard)), 12u);
 }
 
 TEST(SolveAll, ReplayRejectsShortAndOverlongSequences) {
-  const std::vector<uint8_t> stripes{0, 1, 2, 1, 2, 0, 2, 0, 1};
-  EXPECT_EQ(replayMoves(3, stripes, std::vector<uint8_t>{1, 2, 0}), std::nullopt);
-  EXPECT_EQ(replayMoves(3, stripes, std::vector<uint8_t>{1, 2, 0, 1, 2}), std::nullopt);
-  EXPECT_EQ(replayMoves(3, std::vector<uint8_t>(9, 1), std::vector<uint8_t>{}), 0u);
+  const BoardColors stripes{3, 3, {0, 1, 2, 1, 2, 0, 2, 0, 1}};
+  EXPECT_EQ(replayMoves(stripes, std::vector<uint8_t>{1, 2, 0}), std::nullopt);
+  EXPECT_EQ(replayMoves(stripes, std::vector<uint8_t>{1, 2, 0, 1, 2}), std::nullopt);
+  EXPECT_EQ(replayMoves({3, 2, std::vector<uint8_t>(9, 1)}, std::vector<uint8_t>{}), 0u);
 }
 
 // A cut-off search still answers: a complete sequence, a bound at or above the start bound and
 // at or below the answer, not proven.
-void checkCutOff(const Board& board, const Solution& solution) {
+void checkCutOff(const BoardColors& board, const Solution& solution) {
   const RegionGraph graph = graphOf(board);
   EXPECT_FALSE(solution.proven);
-  EXPECT_EQ(replayMoves(board.side, board.colors, solution.moves), solution.moves.size());
+  EXPECT_EQ(replayMoves(board, solution.moves), solution.moves.size());
   EXPECT_GE(solution.bound, startLowerBound(graph));
   EXPECT_LE(solution.bound, solution.moves.size());
 }
 
 TEST(SolveLimits, ExactStopsAtTimeAndMemoryLimits) {
-  const Board board = randomBoard(30, 8, 3);
+  const BoardColors board = randomBoard(30, 8, 3);
   SolveLimits shortTime;
   shortTime.timeLimitSeconds = 0.05;
   const Solution timed = solveExact(graphOf(board), shortTime);
@@ -194,7 +186,7 @@ TEST(SolveLimits, ExactStopsAtTimeAndMemoryLimits) {
   endless.timeLimitSeconds = std::numeric_limits<double>::infinity();
   EXPECT_TRUE(solveExact(graphOf(randomBoard(8, 4, 9)), endless).proven);
 
-  const Board wide = randomBoard(20, 6, 4);
+  const BoardColors wide = randomBoard(20, 6, 4);
   SolveLimits littleMemory;
   littleMemory.memoryLimitBytes = 8 << 20;
   const Solution small = solveExact(graphOf(wide), littleMemory);
@@ -205,7 +197,7 @@ TEST(SolveLimits, ExactStopsAtTimeAndMemoryLimits) {
 }
 
 TEST(SolveLimits, StopFlagEndsEverySolverWithACompleteAnswer) {
-  const Board board = randomBoard(40, 10, 5);
+  const BoardColors board = randomBoard(40, 10, 5);
   const RegionGraph graph = graphOf(board);
   const std::atomic<bool> stop{true};
   SolveLimits limits;
@@ -213,7 +205,7 @@ TEST(SolveLimits, StopFlagEndsEverySolverWithACompleteAnswer) {
   for (const auto& [name, solve] : solvers) {
     SCOPED_TRACE(name);
     const Solution solution = solve(graph, limits);
-    EXPECT_EQ(replayMoves(board.side, board.colors, solution.moves), solution.moves.size());
+    EXPECT_EQ(replayMoves(board, solution.moves), solution.moves.size());
     EXPECT_FALSE(solution.proven);
     EXPECT_EQ(solution.interrupted, std::string(name) != "area");
   }
@@ -240,8 +232,7 @@ TEST(RegionGraph, RegionsSizesAndAdjacency) {
   // 0 0 1
   // 2 0 1
   // 2 2 0
-  const std::vector<uint8_t> colors{0, 0, 1, 2, 0, 1, 2, 2, 0};
-  const RegionGraph graph = buildRegionGraph(3, 3, colors);
+  const RegionGraph graph = buildRegionGraph({3, 3, {0, 0, 1, 2, 0, 1, 2, 2, 0}});
   ASSERT_EQ(graph.regionCount(), 4u);
   EXPECT_EQ(graph.regionOfTile,
             (std::vector<uint32_t>{0, 0, 1, 2, 0, 1, 2, 2, 3}));  // the far 0 stands apart
@@ -255,29 +246,98 @@ TEST(RegionGraph, RegionsSizesAndAdjacency) {
   EXPECT_EQ(neighbors(3), (std::vector<uint32_t>{1, 2}));
 }
 
+// Regions by a plain flood fill from each unlabelled tile in row order, as the graph numbers them.
+std::vector<uint32_t> plainRegions(const BoardColors& board) {
+  const uint32_t side = board.side;
+  std::vector<uint32_t> region(board.colors.size(), UINT32_MAX);
+  uint32_t next = 0;
+  for (uint32_t seed = 0; seed < region.size(); ++seed) {
+    if (region[seed] != UINT32_MAX) continue;
+    std::vector<uint32_t> stack{seed};
+    region[seed] = next;
+    while (!stack.empty()) {
+      const uint32_t t = stack.back();
+      stack.pop_back();
+      const uint32_t x = t % side;
+      for (const uint32_t n : {x > 0 ? t - 1 : t, x + 1 < side ? t + 1 : t,
+                               t >= side ? t - side : t, t + side < region.size() ? t + side : t})
+        if (region[n] == UINT32_MAX && board.colors[n] == board.colors[t]) {
+          region[n] = next;
+          stack.push_back(n);
+        }
+    }
+    ++next;
+  }
+  return region;
+}
+
+// Every part of the graph against a plain reading of the board, on boards of many sizes built
+// one after another into one graph, as a study reuses it, and built afresh.
+TEST(RegionGraph, MatchesAPlainReadingWhenBuiltOverItself) {
+  std::mt19937 pick(5);
+  RegionGraph reused;
+  for (uint32_t k = 1; k <= 80 / sampleDivisor; ++k) {
+    const uint32_t side = 3 + pick() % 48;
+    const uint32_t colorCount = 2 + pick() % 31;
+    const BoardColors board = randomBoard(side, colorCount, 700 + k);
+    SCOPED_TRACE(std::to_string(side) + "x" + std::to_string(side) + "/" +
+                 std::to_string(colorCount) + " seed " + std::to_string(700 + k));
+    buildRegionGraph(board, reused);
+    const RegionGraph fresh = graphOf(board);
+    for (const RegionGraph* graph : {static_cast<const RegionGraph*>(&reused), &fresh}) {
+      const std::vector<uint32_t> region = plainRegions(board);
+      ASSERT_EQ(graph->regionOfTile, region);
+      const uint32_t regionCount = *std::max_element(region.begin(), region.end()) + 1;
+      ASSERT_EQ(graph->regionCount(), regionCount);
+      std::vector<std::set<uint32_t>> tiles(regionCount);
+      std::vector<std::set<uint32_t>> neighbors(regionCount);
+      for (uint32_t t = 0; t < region.size(); ++t) {
+        tiles[region[t]].insert(t);
+        EXPECT_EQ(graph->color[region[t]], board.colors[t]);
+        const uint32_t right = t % side + 1 < side ? t + 1 : t;
+        const uint32_t down = t + side < region.size() ? t + side : t;
+        for (const uint32_t n : {right, down})
+          if (region[n] != region[t]) {
+            neighbors[region[t]].insert(region[n]);
+            neighbors[region[n]].insert(region[t]);
+          }
+      }
+      for (uint32_t r = 0; r < regionCount; ++r) {
+        EXPECT_EQ(graph->size[r], tiles[r].size());
+        const auto graphTiles = graph->tilesOf(r);
+        EXPECT_EQ(std::set<uint32_t>(graphTiles.begin(), graphTiles.end()), tiles[r]);
+        EXPECT_EQ(graphTiles.size(), tiles[r].size());
+        const auto graphNeighbors = graph->neighborsOf(r);
+        EXPECT_EQ(std::vector<uint32_t>(graphNeighbors.begin(), graphNeighbors.end()),
+                  std::vector<uint32_t>(neighbors[r].begin(), neighbors[r].end()));
+      }
+    }
+  }
+}
+
 TEST(RegionGraph, RejectsBadBoards) {
-  EXPECT_THROW(buildRegionGraph(2, 3, std::vector<uint8_t>(4, 0)), std::invalid_argument);
-  EXPECT_THROW(buildRegionGraph(3, 33, std::vector<uint8_t>(9, 0)), std::invalid_argument);
-  EXPECT_THROW(buildRegionGraph(3, 3, std::vector<uint8_t>(8, 0)), std::invalid_argument);
-  EXPECT_THROW(buildRegionGraph(3, 3, std::vector<uint8_t>(9, 3)), std::invalid_argument);
+  EXPECT_THROW(buildRegionGraph({2, 3, std::vector<uint8_t>(4, 0)}), std::invalid_argument);
+  EXPECT_THROW(buildRegionGraph({3, 33, std::vector<uint8_t>(9, 0)}), std::invalid_argument);
+  EXPECT_THROW(buildRegionGraph({3, 3, std::vector<uint8_t>(8, 0)}), std::invalid_argument);
+  EXPECT_THROW(buildRegionGraph({3, 3, std::vector<uint8_t>(9, 3)}), std::invalid_argument);
 }
 
 TEST(RegionGraph, LargestBoardIsSolvedByTheFastSolvers) {
-  const Board board = randomBoard(256, 32, 11);
+  const BoardColors board = randomBoard(256, 32, 11);
   const RegionGraph graph = graphOf(board);
   EXPECT_GT(graph.regionCount(), 50000u);
   const Solution area = solveArea(graph);
-  EXPECT_EQ(replayMoves(board.side, board.colors, area.moves), area.moves.size());
+  EXPECT_EQ(replayMoves(board, area.moves), area.moves.size());
 }
 
 // Too many regions for the exact search to try: the beam's answer, the start bound, unproven.
 TEST(RegionGraph, ExactFallsBackOnLargeGraphs) {
-  const Board board = randomBoard(64, 32, 12);
+  const BoardColors board = randomBoard(64, 32, 12);
   const RegionGraph graph = graphOf(board);
   const Solution exact = solveExact(graph, {});
   EXPECT_FALSE(exact.proven);
   EXPECT_EQ(exact.bound, startLowerBound(graph));
-  EXPECT_EQ(replayMoves(board.side, board.colors, exact.moves), exact.moves.size());
+  EXPECT_EQ(replayMoves(board, exact.moves), exact.moves.size());
 }
 
 }  // namespace

@@ -14,8 +14,8 @@
 
 namespace {
 
-StudyBoard seeded(uint64_t seed, uint64_t index, uint32_t side = 14, uint32_t colors = 6) {
-  StudyBoard board;
+BoardColors seeded(uint64_t seed, uint64_t index, uint32_t side = 14, uint32_t colors = 6) {
+  BoardColors board;
   seededBoard(seed, index, side, colors, board);
   return board;
 }
@@ -38,24 +38,24 @@ TEST(SeededBoards, EndColoursAreHalfAsFrequent) {
   EXPECT_NEAR(counts[4] / middle, 0.5, 0.05);
 }
 
-std::variant<std::vector<StudyBoard>, BoardFileError> read(const std::string& text) {
+std::variant<std::vector<BoardColors>, BoardFileError> read(const std::string& text) {
   std::istringstream input(text);
   return readBoards(input);
 }
 
 TEST(BoardFiles, WrittenBoardsReadBackWithCommentsAndBlankLines) {
   std::ostringstream out;
-  const StudyBoard first = seeded(9, 0, 3, 4);
-  const StudyBoard second = seeded(9, 1, 5, 32);
+  const BoardColors first = seeded(9, 0, 3, 4);
+  const BoardColors second = seeded(9, 1, 5, 32);
   writeBoard(out, first, 0);
   out << "\n   # a note\n\n";
   writeBoard(out, second, 1);
-  const auto boards = std::get<std::vector<StudyBoard>>(read(out.str()));
+  const auto boards = std::get<std::vector<BoardColors>>(read(out.str()));
   ASSERT_EQ(boards.size(), 2u);
-  EXPECT_EQ(boards[0].colors, first.colors);
+  EXPECT_EQ(boards[0], first);
   EXPECT_EQ(boards[1].side, 5u);
   EXPECT_EQ(boards[1].colorCount, 32u);
-  EXPECT_EQ(boards[1].colors, second.colors);
+  EXPECT_EQ(boards[1], second);
 }
 
 TEST(BoardFiles, EachFaultNamesItsLine) {
@@ -136,7 +136,7 @@ TEST(Runner, StopDeliversAPrefixOfTheRange) {
 
 TEST(Runner, AnswersAreCheckedByReplayingTheirMoves) {
   const auto solvers = std::get<std::vector<SolverChoice>>(parseSolvers({"greedy", "distance"}));
-  const StudyBoard board{3, 3, {0, 1, 1, 2, 1, 0, 2, 2, 0}};  // solved by 1, 2, 0
+  const BoardColors board{3, 3, {0, 1, 1, 2, 1, 0, 2, 2, 0}};  // solved by 1, 2, 0
   const SolverChoice& greedy = solvers[0];
   const SolverChoice& distance = solvers[1];
   EXPECT_EQ(checkAnswer(board, distance, SolverOutcome{3, {1, 2, 0}}), "");
@@ -149,7 +149,7 @@ TEST(Runner, AnswersAreCheckedByReplayingTheirMoves) {
   EXPECT_EQ(checkAnswer(board, distance, SolverOutcome{4, {1, 2, 0}}),
             "distance reported 4 turns, but its 3 moves complete the board after 3");
   // Only the program's own count gives a board that is complete already one turn.
-  const StudyBoard complete{3, 2, std::vector<uint8_t>(9, 1)};
+  const BoardColors complete{3, 2, std::vector<uint8_t>(9, 1)};
   EXPECT_EQ(checkAnswer(complete, greedy, SolverOutcome{1, {1}}), "");
   EXPECT_EQ(checkAnswer(complete, distance, SolverOutcome{0, {}}), "");
   EXPECT_NE(checkAnswer(complete, distance, SolverOutcome{1, {1}}), "");
