@@ -7,6 +7,7 @@
 
 #include "board/draw.h"
 #include "solve/mix64.h"
+#include "study/escape.h"
 
 uint64_t splitMix64(uint64_t& state) {
   return mix64(state += splitMixGamma);
@@ -54,17 +55,37 @@ bool parseNumber(std::string_view word, uint64_t& value) {
 
 std::string quoted(std::string_view word) {
   constexpr size_t kShown = 20;
-  std::string text(1, '\'');
-  text.append(word.substr(0, kShown));
+  std::string text = escapedForTerminal(word.substr(0, kShown));
+  text.insert(text.begin(), '\'');
   text.append(word.size() > kShown ? "...'" : "'");
   return text;
+}
+
+enum class LineRead { line, end, tooLong };
+
+// One line without its end, at most kMaxLineBytes long, so that input without line ends cannot
+// fill memory.
+LineRead readLine(std::istream& input, std::vector<char>& buffer, std::string_view& line) {
+  buffer.resize(kMaxLineBytes + 2);
+  input.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  const auto count = static_cast<size_t>(input.gcount());
+  if (input.bad()) return LineRead::end;
+  if (input.fail()) {
+    if (count == 0) return LineRead::end;
+    return LineRead::tooLong;  // the buffer filled before the line ended
+  }
+  const size_t length = input.eof() ? count : count - 1;  // the last line may lack its end
+  if (length > kMaxLineBytes) return LineRead::tooLong;
+  line = std::string_view(buffer.data(), length);
+  return LineRead::line;
 }
 
 }  // namespace
 
 std::variant<std::vector<BoardColors>, BoardFileError> readBoards(std::istream& input) {
   std::vector<BoardColors> boards;
-  std::string line;
+  std::vector<char> buffer;
+  std::string_view line;
   uint64_t lineNumber = 0;
   uint64_t headerLine = 0;
   uint32_t rowsRead = 0;
@@ -72,8 +93,11 @@ std::variant<std::vector<BoardColors>, BoardFileError> readBoards(std::istream& 
   const auto fail = [&](std::string message) {
     return BoardFileError{lineNumber, std::move(message)};
   };
-  while (std::getline(input, line)) {
+  for (LineRead read; (read = readLine(input, buffer, line)) != LineRead::end;) {
     ++lineNumber;
+    if (read == LineRead::tooLong)
+      return fail("the line is longer than " + std::to_string(kMaxLineBytes) +
+                  " bytes; no board file has such lines");
     const std::vector<std::string_view> words = wordsOf(line);
     if (words.empty()) continue;
     if (!inBoard) {

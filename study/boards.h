@@ -21,6 +21,10 @@ void seededBoard(uint64_t seed, uint64_t index, uint32_t side, uint32_t colorCou
 
 // A board file: for each board a line "side colours", then `side` lines of `side` colour indices
 // separated by blanks. Blank lines and everything from a '#' to the end of its line are ignored.
+// Longer lines are refused: a row of 256 colours takes at most 768 bytes, and the room beyond is
+// for comments.
+inline constexpr size_t kMaxLineBytes = 4096;
+
 struct BoardFileError {
   uint64_t line = 0;  // 0 when the fault belongs to no single line
   std::string message;

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <thread>
 
+#include "study/escape.h"
 #include "study/terminal.h"
 
 namespace {
@@ -105,8 +106,8 @@ size_t helpWidth() {
 }
 
 int usageError(const std::string& message) {
-  std::fprintf(stderr, "%s: %s\nRun '%s --help' for the options.\n", kProgram, message.c_str(),
-               kProgram);
+  std::fprintf(stderr, "%s: %s\nRun '%s --help' for the options.\n", kProgram,
+               escapedForTerminal(message).c_str(), kProgram);
   return 2;
 }
 
@@ -297,7 +298,7 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
 }
 
 int studyError(int status, const std::string& message) {
-  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+  std::fprintf(stderr, "%s: %s\n", kProgram, escapedForTerminal(message).c_str());
   return status;
 }
 

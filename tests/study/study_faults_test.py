@@ -140,6 +140,20 @@ def test_outputs(scratch):
           time.monotonic() - started < 5, "a plot that cannot be written is refused at start", err)
 
 
+def test_bad_input(scratch):
+    started = time.monotonic()
+    status, out, err = run("--from", "/dev/zero", timeout=20)
+    check(status == 2 and "/dev/zero:1: the line is longer than 4096 bytes" in err and
+          time.monotonic() - started < 10, "a file without line ends is refused, memory bounded",
+          err)
+    crafted = os.path.join(scratch, "crafted.txt")
+    with open(crafted, "wb") as f:
+        f.write(b"\x1b[2J\x1b]0;x\x07 3\n")
+    status, out, err = run("--from", crafted)
+    check(status == 2 and "\x1b" not in err and "\x07" not in err and "'\\x1b[2J" in err,
+          "board-file text is shown escaped", repr(err))
+
+
 def test_bad_values():
     for args, message in ((["--from", ""], "--from: the file name is empty"),
                           (["--csv", ""], "--csv: the file name is empty"),
@@ -170,6 +184,7 @@ def main():
     with tempfile.TemporaryDirectory() as scratch:
         test_signals(scratch)
         test_outputs(scratch)
+        test_bad_input(scratch)
     test_bad_values()
     for failure in FAILURES:
         print("FAIL:", failure)

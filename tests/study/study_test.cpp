@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "study/boards.h"
+#include "study/escape.h"
 #include "study/report.h"
 #include "study/runner.h"
 
@@ -74,6 +75,10 @@ TEST(BoardFiles, EachFaultNamesItsLine) {
       {"3 2\n0 x 1\n", 2, "'x' is not a colour index"},
       {"3 2\n0 -1 1\n", 2, "'-1' is not a colour index"},
       {"# nothing\n\n", 0, "holds no boards"},
+      // What a terminal would act on is shown, not sent.
+      {"\x1b[2J\x1b]0;x\x07 3\n", 1,
+       "expected a board header \"side colours\", found '\\x1b[2J\\x1b]0;x\\x07 3'"},
+      {"3 2\n0 \xff\xc3\xa9 1\n", 2, "'\\xff\xc3\xa9' is not a colour index"},
   };
   for (const auto& c : cases) {
     const auto result = read(c.text);
@@ -81,6 +86,29 @@ TEST(BoardFiles, EachFaultNamesItsLine) {
     EXPECT_EQ(std::get<BoardFileError>(result).line, c.line) << c.text;
     EXPECT_EQ(std::get<BoardFileError>(result).message, c.message) << c.text;
   }
+}
+
+TEST(BoardFiles, LinesAreBoundedWhateverTheInput) {
+  const std::string longest(kMaxLineBytes - 3, ' ');
+  // A comment may fill a line to the bound, with or without its end.
+  EXPECT_TRUE(std::holds_alternative<std::vector<BoardColors>>(
+      read("#" + longest + "##\n3 2\n0 0 0\n0 0 0\n0 0 0\n#" + longest + "##")));
+  for (const std::string& text : {"3 2\n#" + longest + "###\n", std::string(1 << 20, '\0'),
+                                  "3 2\n" + std::string(kMaxLineBytes + 1, '0')}) {
+    const auto result = read(text);
+    ASSERT_TRUE(std::holds_alternative<BoardFileError>(result));
+    EXPECT_EQ(std::get<BoardFileError>(result).message,
+              "the line is longer than 4096 bytes; no board file has such lines");
+  }
+}
+
+TEST(BoardFiles, MessagesEscapeWhatWouldActOnTheTerminal) {
+  EXPECT_EQ(escapedForTerminal("plain, caf\xc3\xa9 \xe2\x86\x92 ok"),
+            "plain, caf\xc3\xa9 \xe2\x86\x92 ok");
+  EXPECT_EQ(escapedForTerminal("\x1b[2J\t\r\n\x7f"), "\\x1b[2J\\t\\r\\n\\x7f");
+  // Invalid UTF-8: a lone continuation, a cut sequence, an overlong form, a surrogate, C1.
+  EXPECT_EQ(escapedForTerminal("\x80 \xe2\x86 \xc0\xaf \xed\xa0\x80 \xc2\x9b"),
+            "\\x80 \\xe2\\x86 \\xc0\\xaf \\xed\\xa0\\x80 \\xc2\\x9b");
 }
 
 // Turn counts of a plan, in the order they were delivered.
