@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr uint32_t kStatesBetweenChecks = 16;
+
 struct Candidate {
   uint32_t bound;
   uint64_t distanceSum;
@@ -58,12 +60,27 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
   std::vector<uint64_t> nextHashes;
   std::unordered_set<uint64_t> kept;
 
+  // Out of time or stopped: state 0 is the most promising one to finish, as states keep their
+  // rank order.
+  const auto endEarly = [&] {
+    solution.moves = movesTo(history, 0);
+    const std::vector<uint8_t> rest =
+        areaMovesFrom(graph, std::vector<uint64_t>(states.begin(), states.begin() + words));
+    solution.moves.insert(solution.moves.end(), rest.begin(), rest.end());
+    solution.interrupted = stopRequested(limits);
+    solution.limited = !solution.interrupted;
+    return solution;
+  };
+  const auto timeToEnd = [&] { return stopRequested(limits) || Clock::now() >= deadline; };
+
   for (;;) {
     const uint32_t beamSize = static_cast<uint32_t>(hashes.size());
     candidates.clear();
     frontiers.clear();
     frontierStart.assign(1, 0);
     for (uint32_t i = 0; i < beamSize; ++i) {
+      // A wide beam on a large board spends seconds on one step: look at the clock within it.
+      if (i % kStatesBetweenChecks == kStatesBetweenChecks - 1 && timeToEnd()) return endEarly();
       analyze(graph, states.data() + i * words, true, analysis);
       frontiers.insert(frontiers.end(), analysis.order.begin(),
                        analysis.order.begin() + analysis.frontierEnd);
@@ -88,15 +105,7 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
           });
       if (completed) return solution;
     }
-    if (stopRequested(limits) || Clock::now() >= deadline) {
-      // States keep their rank order, so state 0 is the most promising one to finish.
-      solution.moves = movesTo(history, 0);
-      const std::vector<uint8_t> rest =
-          areaMovesFrom(graph, std::vector<uint64_t>(states.begin(), states.begin() + words));
-      solution.moves.insert(solution.moves.end(), rest.begin(), rest.end());
-      solution.interrupted = stopRequested(limits);
-      return solution;
-    }
+    if (timeToEnd()) return endEarly();
 
     std::sort(candidates.begin(), candidates.end(), ranksBefore);
     // Equal states are told apart by their 64-bit hash; a collision could only drop a candidate.
@@ -122,5 +131,5 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
 }
 
 Solution solveBeam(const RegionGraph& graph, uint32_t width, const SolveLimits& limits) {
-  return beamSearch(graph, width, limits, Clock::time_point::max());
+  return beamSearch(graph, width, limits, deadlineAfter(limits.timeLimitSeconds));
 }

@@ -28,6 +28,7 @@ struct Solution {
   uint32_t bound = 0;          // admissible lower bound: of the start state, or the best the
                                // exact search established
   bool interrupted = false;    // stop was set before the solver's own answer was found
+  bool limited = false;        // the time limit ended the search before its own answer
   uint64_t expanded = 0;       // states examined (beam and exact), for measurements
   size_t searchBytes = 0;      // memory the exact search held at its end, against the limit
 };

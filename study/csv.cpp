@@ -6,7 +6,7 @@
 #include <string_view>
 
 std::string csvHeader(bool withMoves) {
-  return std::string("board,solver,turns,proven,bound,side,colors,micros") +
+  return std::string("board,solver,turns,proven,bound,side,colors,micros,limited") +
          (withMoves ? ",moves\n" : "\n");
 }
 
@@ -16,10 +16,10 @@ std::string csvRows(const BoardOutcome& outcome, const std::vector<SolverChoice>
   char row[192];
   for (size_t s = 0; s < solvers.size(); ++s) {
     const SolverOutcome& answer = outcome.outcomes[s];
-    std::snprintf(row, sizeof row, "%llu,%s,%u,%d,%u,%u,%u,%.0f",
+    std::snprintf(row, sizeof row, "%llu,%s,%u,%d,%u,%u,%u,%.0f,%d",
                   static_cast<unsigned long long>(outcome.index), solvers[s].label.c_str(),
                   answer.turns, answer.proven ? 1 : 0, answer.bound, outcome.board.side,
-                  outcome.board.colorCount, outcome.micros[s]);
+                  outcome.board.colorCount, outcome.micros[s], answer.limited ? 1 : 0);
     rows += row;
     if (withMoves) {
       rows += ',';
@@ -65,11 +65,12 @@ bool parseMoves(std::string_view text, std::vector<uint8_t>& moves) {
 
 // Why the fields do not make a row, or "" when `row` holds them.
 std::string parseRow(const std::vector<std::string_view>& fields, bool withMoves, CsvRow& row) {
-  const size_t expected = withMoves ? 9 : 8;
+  const size_t expected = withMoves ? 10 : 9;
   if (fields.size() != expected)
     return "expected " + std::to_string(expected) + " fields, found " +
            std::to_string(fields.size());
   unsigned proven = 0;
+  unsigned limited = 0;
   if (!parseField(fields[0], row.board)) return "the board is not a number";
   row.solver = std::string(fields[1]);
   if (row.solver.empty()) return "the solver is empty";
@@ -80,7 +81,9 @@ std::string parseRow(const std::vector<std::string_view>& fields, bool withMoves
   if (!parseField(fields[5], row.side)) return "side is not a number";
   if (!parseField(fields[6], row.colors)) return "colors is not a number";
   if (!parseField(fields[7], row.micros)) return "micros is not a number";
-  if (withMoves && !parseMoves(fields[8], row.moves)) return "moves are not colour indices";
+  if (!parseField(fields[8], limited) || limited > 1) return "limited is not 0 or 1";
+  row.limited = limited == 1;
+  if (withMoves && !parseMoves(fields[9], row.moves)) return "moves are not colour indices";
   return "";
 }
 

@@ -25,6 +25,7 @@ struct CsvRow {
   uint32_t side = 0;
   uint32_t colors = 0;
   double micros = 0;
+  bool limited = false;        // a limit ended the solver's search
   std::vector<uint8_t> moves;  // empty unless the file has the moves column
 };
 

@@ -59,6 +59,8 @@ void runSolver(const SolverChoice& solver, const RegionGraph& graph, uint32_t st
   outcome.proven = solution.proven;
   outcome.bound = std::max(solution.bound, startBound);
   outcome.interrupted = solution.interrupted;
+  // A search for the optimum that ends unproven was ended by its time or memory limit.
+  outcome.limited = solution.limited || (solver.entry->provesOptimum && !solution.proven);
 }
 
 std::variant<std::vector<SolverChoice>, std::string> parseSolvers(

@@ -16,6 +16,7 @@ struct SolverOutcome {
   bool proven = false;         // turns is a proven optimum
   uint32_t bound = 0;          // admissible lower bound: the solver's own, or the start's if higher
   bool interrupted = false;    // stopped before it had its own answer
+  bool limited = false;        // a limit ended its search: the answer is its best by then
 };
 
 // A solver of the library as the table runs it: `argument` is the number after "name:", 0 when

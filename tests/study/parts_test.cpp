@@ -105,19 +105,20 @@ TEST(StudyParts, CsvFaultsNameTheirLine) {
     const CsvError& error = std::get<CsvError>(read);
     return std::to_string(error.line) + ": " + error.message;
   };
-  const std::string header = "board,solver,turns,proven,bound,side,colors,micros\n";
-  EXPECT_EQ(fault(header + "3,greedy,20,0,15,14,6,12\r\n"), "read");  // CRLF too
+  const std::string header = "board,solver,turns,proven,bound,side,colors,micros,limited\n";
+  EXPECT_EQ(fault(header + "3,greedy,20,0,15,14,6,12,0\r\n"), "read");  // CRLF too
   EXPECT_EQ(fault(""), "0: is empty");
   EXPECT_EQ(fault("board,turns\n"),
             "1: is not a study's CSV: its header is not "
-            "board,solver,turns,proven,bound,side,colors,micros");
-  EXPECT_EQ(fault(header + "3,greedy,20,0,15,14,6\n"), "2: expected 8 fields, found 7");
-  EXPECT_EQ(fault(header + "\nx,greedy,20,0,15,14,6,1\n"), "3: the board is not a number");
-  EXPECT_EQ(fault(header + "3,,20,0,15,14,6,1\n"), "2: the solver is empty");
-  EXPECT_EQ(fault(header + "3,greedy,20,2,15,14,6,1\n"), "2: proven is not 0 or 1");
-  EXPECT_EQ(fault(header + "3,greedy,-1,0,15,14,6,1\n"), "2: turns is not a number");
-  EXPECT_EQ(fault("board,solver,turns,proven,bound,side,colors,micros,moves\n"
-                  "3,greedy,2,0,1,14,6,1,1 x\n"),
+            "board,solver,turns,proven,bound,side,colors,micros,limited");
+  EXPECT_EQ(fault(header + "3,greedy,20,0,15,14,6\n"), "2: expected 9 fields, found 7");
+  EXPECT_EQ(fault(header + "\nx,greedy,20,0,15,14,6,1,0\n"), "3: the board is not a number");
+  EXPECT_EQ(fault(header + "3,,20,0,15,14,6,1,0\n"), "2: the solver is empty");
+  EXPECT_EQ(fault(header + "3,greedy,20,2,15,14,6,1,0\n"), "2: proven is not 0 or 1");
+  EXPECT_EQ(fault(header + "3,greedy,-1,0,15,14,6,1,0\n"), "2: turns is not a number");
+  EXPECT_EQ(fault(header + "3,greedy,20,0,15,14,6,1,x\n"), "2: limited is not 0 or 1");
+  EXPECT_EQ(fault("board,solver,turns,proven,bound,side,colors,micros,limited,moves\n"
+                  "3,greedy,2,0,1,14,6,1,0,1 x\n"),
             "2: moves are not colour indices");
 }
 

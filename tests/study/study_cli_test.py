@@ -34,12 +34,13 @@ def timeless(summary):
 
 
 def csv_rows(path, drop_micros=True):
+    """The header and the rows; without the timing (and the limit flag beside it) by default."""
     with open(path) as f:
         lines = f.read().splitlines()
     header, rows = lines[0], [line.split(",") for line in lines[1:]]
     micros = header.split(",").index("micros")
     if drop_micros:
-        rows = [row[:micros] + row[micros + 1:] for row in rows]
+        rows = [row[:micros] + row[micros + 2:] for row in rows]
     return header, rows
 
 
@@ -53,7 +54,7 @@ def test_summary_and_csv(scratch):
                            "--csv", csv, "--quiet")
     check(status == 0 and err == "", "a small study succeeds quietly", err)
     header, rows = csv_rows(csv, drop_micros=False)
-    check(header == "board,solver,turns,proven,bound,side,colors,micros", "CSV header", header)
+    check(header == "board,solver,turns,proven,bound,side,colors,micros,limited", "CSV header", header)
     check([row[0] for row in rows] == [str(i) for i in range(50)], "one row per board, in order")
     check(all(row[1] == "greedy" and row[3] == "0" and row[5:7] == ["10", "4"] for row in rows),
           "CSV columns")
@@ -131,7 +132,7 @@ def test_solvers(scratch):
                            "--write-boards", boards, "--csv", csv, "--quiet")
     check(status == 0, "five solvers at once", err)
     header, rows = csv_rows(csv, drop_micros=False)
-    check(header == "board,solver,turns,proven,bound,side,colors,micros,moves", "CSV header",
+    check(header == "board,solver,turns,proven,bound,side,colors,micros,limited,moves", "CSV header",
           header)
     with open(boards) as f:
         lines = [line for line in f.read().splitlines() if line and not line.startswith("#")]
@@ -143,7 +144,7 @@ def test_solvers(scratch):
         exact = int(solved["exact"][2])
         check(solved["exact"][3] == "1", "exact proves every small board")
         for name, row in solved.items():
-            turns, moves = int(row[2]), [int(m) for m in row[8].split()]
+            turns, moves = int(row[2]), [int(m) for m in row[9].split()]
             needed = flood_moves_needed(8, grid, moves)
             greedy_on_complete = name == "greedy" and turns == 1 and \
                 flood_moves_needed(8, grid, []) == 0
@@ -171,6 +172,17 @@ def test_limits(scratch):
     check(all(int(row[2]) == len(row[7].split()) and int(row[4]) <= int(row[2]) for row in rows),
           "each reports a solution and a bound below it", str(rows))
     check("exact proved the optimum on 0 of 3 boards;" in out, "the summary says so", out)
+    check(all(row[8] == "1" for row in csv_rows(csv, drop_micros=False)[1]),
+          "the CSV marks each answer as ended by the limit")
+    # A wide beam on a large board honours the limit too, and is marked the same way.
+    started = time.monotonic()
+    status, out, err = run("--seed", "1", "--boards", "1", "--size", "64", "--colors", "32",
+                           "--solver", "beam:20000", "--time-limit", "0.5", "--csv", csv,
+                           "--moves", "--quiet")
+    rows = csv_rows(csv, drop_micros=False)[1]
+    check(status == 0 and time.monotonic() - started < 5 and rows[0][8] == "1" and
+          int(rows[0][2]) == len(rows[0][9].split()), "beam:20000 stops at the time limit",
+          "%s %.1f s %s" % (status, time.monotonic() - started, rows))
     for args in (["--time-limit", "0"], ["--memory-limit", "1"], ["--solver", "beam"],
                  ["--solver", "beam:0"], ["--solver", "exact:2"]):
         status, _, err = run(*args)

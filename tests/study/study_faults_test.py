@@ -35,7 +35,7 @@ def whole_rows(path):
     with open(path) as f:
         text = f.read()
     lines = text.splitlines()
-    return text.endswith("\n") and all(len(line.split(",")) == 8 for line in lines), lines[1:]
+    return text.endswith("\n") and all(len(line.split(",")) == 9 for line in lines), lines[1:]
 
 
 def test_signals(scratch):
