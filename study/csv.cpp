@@ -13,24 +13,39 @@ std::string csvHeader(bool withMoves) {
 std::string csvRows(const BoardOutcome& outcome, const std::vector<SolverChoice>& solvers,
                     bool withMoves) {
   std::string rows;
-  char row[192];
+  CsvRow row;
+  row.board = outcome.index;
+  row.side = outcome.board.side;
+  row.colors = outcome.board.colorCount;
   for (size_t s = 0; s < solvers.size(); ++s) {
     const SolverOutcome& answer = outcome.outcomes[s];
-    std::snprintf(row, sizeof row, "%llu,%s,%u,%d,%u,%u,%u,%.0f,%d",
-                  static_cast<unsigned long long>(outcome.index), solvers[s].label.c_str(),
-                  answer.turns, answer.proven ? 1 : 0, answer.bound, outcome.board.side,
-                  outcome.board.colorCount, outcome.micros[s], answer.limited ? 1 : 0);
-    rows += row;
-    if (withMoves) {
-      rows += ',';
-      for (size_t m = 0; m < answer.moves.size(); ++m) {
-        if (m > 0) rows += ' ';
-        rows += std::to_string(answer.moves[m]);
-      }
-    }
-    rows += '\n';
+    row.solver = solvers[s].label;
+    row.turns = answer.turns;
+    row.proven = answer.proven;
+    row.bound = answer.bound;
+    row.micros = outcome.micros[s];
+    row.limited = answer.limited;
+    if (withMoves) row.moves = answer.moves;
+    rows += csvLine(row, withMoves);
   }
   return rows;
+}
+
+std::string csvLine(const CsvRow& row, bool withMoves) {
+  char fields[192];
+  std::snprintf(fields, sizeof fields, "%llu,%s,%u,%d,%u,%u,%u,%.0f,%d",
+                static_cast<unsigned long long>(row.board), row.solver.c_str(), row.turns,
+                row.proven ? 1 : 0, row.bound, row.side, row.colors, row.micros,
+                row.limited ? 1 : 0);
+  std::string line = fields;
+  if (withMoves) {
+    line += ',';
+    for (size_t m = 0; m < row.moves.size(); ++m) {
+      if (m > 0) line += ' ';
+      line += std::to_string(row.moves[m]);
+    }
+  }
+  return line + "\n";
 }
 
 namespace {

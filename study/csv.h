@@ -29,6 +29,9 @@ struct CsvRow {
   std::vector<uint8_t> moves;  // empty unless the file has the moves column
 };
 
+// One row as csvRows writes it.
+std::string csvLine(const CsvRow& row, bool withMoves);
+
 struct CsvTable {
   bool withMoves = false;
   std::vector<CsvRow> rows;  // in file order

@@ -3,8 +3,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 #include <variant>
 
+#include "study/merge.h"
 #include "study/options.h"
 #include "study/outputs.h"
 #include "study/progress.h"
@@ -65,6 +67,7 @@ int stoppedBeforeStart() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "merge") return runMerge(argc - 1, argv + 1);
   auto parsed = parseOptions(argc, argv);
   if (const int* status = std::get_if<int>(&parsed)) return *status;
   const StudyOptions& options = std::get<StudyOptions>(parsed);
@@ -85,5 +88,7 @@ int main(int argc, char** argv) {
   if (stopSignal() != 0) return stoppedBeforeStart();
   if (opened != 0) return opened;
   runAndRecord(setup, outputs, options.quiet);
+  if (setup.summary.interrupted && setup.summary.failure.empty())
+    setup.summary.restOfStudy = restOfStudy(options, setup.summary);
   return finishOutputs(outputs, setup.summary, endStatus(setup.summary));
 }

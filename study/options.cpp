@@ -130,7 +130,8 @@ std::string refusedValue(const CLI::App& app, const StudyOptions& options) {
       {"--from", &options.fromPath},
       {"--csv", &options.csvPath},
       {"--write-boards", &options.writeBoardsPath},
-      {"--plot", &options.plotPath}};
+      {"--plot", &options.plotPath},
+      {"--json", &options.jsonPath}};
   for (const auto& [name, path] : paths)
     if (app.count(name) > 0 && path->empty()) return std::string(name) + ": the file name is empty";
   if (!(options.timeLimitSeconds >= 0.001 && options.timeLimitSeconds <= 1e6))
@@ -203,6 +204,10 @@ void addOptions(CLI::App& app, StudyOptions& options, RawOptions& raw) {
                  "search may hold this divided by --threads (default 2048)")
       ->check(range(uint64_t{16}, uint64_t{1} << 30))
       ->type_name("MB");
+  app.add_option("--json", options.jsonPath,
+                 "Write the study's result to FILE as one JSON document (- for standard output), "
+                 "which 'tidefill-study merge' puts together with the other parts of a study")
+      ->type_name("FILE");
   app.add_option("--plot", options.plotPath,
                  "Draw each solver's turns per board on one chart, an SVG file for any browser")
       ->type_name("FILE.svg");
@@ -254,6 +259,11 @@ std::string completeOptions(const CLI::App& app, const RawOptions& raw, StudyOpt
       if (app.count(generated) > 0)
         return std::string(generated) +
                " describes generated boards; --from takes them from its file";
+  // Parts seeded by different clocks would not be parts of one study.
+  if (app.count("--first-board") > 0 && app.count("--seed") == 0 && app.count("--from") == 0)
+    return "--first-board needs --seed (or --from), so that the parts are of one study";
+  if (options.csvPath == "-" && options.jsonPath == "-")
+    return "--csv - and --json - would both take standard output";
   options.boardCountGiven = app.count("--boards") > 0;
   if (app.count("--seed") > 0) {
     uint64_t seed = 0;
@@ -295,6 +305,76 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv) 
   if (const std::string refusal = completeOptions(app, raw, options); !refusal.empty())
     return usageError(refusal);
   return options;
+}
+
+namespace {
+
+// A word as a POSIX shell reads it back.
+std::string shellWord(const std::string& word) {
+  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                              "0123456789-_./:,=+") == std::string::npos)
+    return word;
+  std::string quoted = "'";
+  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// turns.csv -> turns.from-K.csv, so that the rest of a study does not overwrite its first part.
+std::string partPath(const std::string& path, uint64_t first) {
+  if (path == "-") return path;
+  const size_t slash = path.find_last_of("/\\");
+  const size_t dot = path.rfind('.');
+  const bool hasExtension =
+      dot != std::string::npos && dot > 0 && (slash == std::string::npos || dot > slash + 1);
+  const std::string tag = ".from-" + std::to_string(first);
+  return hasExtension ? path.substr(0, dot) + tag + path.substr(dot) : path + tag;
+}
+
+}  // namespace
+
+std::string restOfStudy(const StudyOptions& options, const StudySummary& summary) {
+  const uint64_t first = summary.firstBoard + boardsDone(summary);
+  const uint64_t left = summary.boardsAsked - boardsDone(summary);
+  std::vector<std::string> words{kProgram};
+  const auto add = [&](const char* name, const std::string& value) {
+    words.push_back(name);
+    words.push_back(value);
+  };
+  if (!options.fromPath.empty()) {
+    add("--from", options.fromPath);
+  } else {
+    add("--seed", std::to_string(summary.seed));
+    add("--size", std::to_string(options.side));
+    add("--colors", std::to_string(options.colorCount));
+  }
+  add("--first-board", std::to_string(first));
+  add("--boards", std::to_string(left));
+  std::string solvers;
+  for (const SolverChoice& solver : options.solvers)
+    solvers += (solvers.empty() ? "" : ",") + solver.label;
+  add("--solver", solvers);
+  char limit[32];
+  std::snprintf(limit, sizeof limit, "%g", options.timeLimitSeconds);
+  add("--time-limit", limit);
+  add("--memory-limit", std::to_string(options.memoryLimitMegabytes));
+  if (options.threads != std::thread::hardware_concurrency())
+    add("--threads", std::to_string(options.threads));
+  const std::pair<const char*, const std::string*> outputs[] = {
+      {"--csv", &options.csvPath},
+      {"--json", &options.jsonPath},
+      {"--plot", &options.plotPath},
+      {"--write-boards", &options.writeBoardsPath}};
+  for (const auto& [name, path] : outputs)
+    if (!path->empty()) add(name, partPath(*path, first));
+  if (options.moves) words.push_back("--moves");
+  if (options.quiet) words.push_back("--quiet");
+  std::string command;
+  for (const std::string& word : words) command += (command.empty() ? "" : " ") + shellWord(word);
+  std::string text = "The rest of the study: " + command + "\n";
+  if (!options.jsonPath.empty() && options.jsonPath != "-")
+    text += "Then the whole: " + std::string(kProgram) + " merge " + shellWord(options.jsonPath) +
+            " " + shellWord(partPath(options.jsonPath, first)) + "\n";
+  return text;
 }
 
 int studyError(int status, const std::string& message) {
@@ -374,6 +454,8 @@ std::variant<StudySetup, std::string> setUpStudy(const StudyOptions& options) {
   }
   StudySummary& summary = setup.summary;
   summary.firstBoard = plan.firstBoard;
+  summary.timeLimitSeconds = options.timeLimitSeconds;
+  summary.memoryLimitMegabytes = options.memoryLimitMegabytes;
   summary.boardsAsked = plan.boardCount;
   summary.threads = plan.threads;
   for (size_t s = 0; s < plan.solvers.size(); ++s) {

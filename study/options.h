@@ -32,6 +32,7 @@ struct StudyOptions {
   uint32_t threads = 1;
   std::string csvPath;  // "-" is standard output
   std::string plotPath;
+  std::string jsonPath;  // "-" is standard output
   bool moves = false;
   double timeLimitSeconds = 10;          // per board, for exact
   uint64_t memoryLimitMegabytes = 2048;  // for all of exact's searches at once, split evenly
@@ -48,6 +49,11 @@ std::variant<StudyOptions, int> parseOptions(int argc, const char* const* argv);
 
 // Prints "tidefill-study: message" on standard error and returns `status`.
 int studyError(int status, const std::string& message);
+
+// The command that studies the boards an ended run did not reach, with the same options and
+// outputs of their own (turns.csv becomes turns.from-K.csv), so that merging the two parts gives
+// the whole; and, when the run wrote JSON, the merge.
+std::string restOfStudy(const StudyOptions& options, const StudySummary& summary);
 
 // A study ready to run: the runner's plan and the parts of the summary known before the first
 // board.

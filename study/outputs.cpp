@@ -8,6 +8,7 @@
 
 #include "study/csv.h"
 #include "study/plot.h"
+#include "study/study_json.h"
 
 namespace {
 
@@ -82,6 +83,8 @@ std::string collidingOutputs(const StudyOptions& options) {
   if (!options.writeBoardsPath.empty())
     files.emplace_back("--write-boards", options.writeBoardsPath);
   if (!options.plotPath.empty()) files.emplace_back("--plot", options.plotPath);
+  if (!options.jsonPath.empty() && options.jsonPath != "-")
+    files.emplace_back("--json", options.jsonPath);
   for (size_t i = 0; i < files.size(); ++i)
     for (size_t j = i + 1; j < files.size(); ++j)
       if (sameFile(files[i].second, files[j].second))
@@ -104,6 +107,11 @@ int openOutputs(const StudyOptions& options, const std::string& origin, StudyOut
     outputs.plot = std::fopen(options.plotPath.c_str(), "w");
     if (outputs.plot == nullptr) return cannotWrite(options.plotPath);
   }
+  if (!options.jsonPath.empty()) {
+    outputs.jsonPath = options.jsonPath == "-" ? "" : options.jsonPath;
+    outputs.json = outputs.jsonPath.empty() ? stdout : std::fopen(options.jsonPath.c_str(), "w");
+    if (outputs.json == nullptr) return cannotWrite(options.jsonPath);
+  }
   append(outputs.csv, csvHeader(outputs.withMoves));
   append(outputs.boards, "# tidefill-study boards; " + origin + "\n");
   return 0;
@@ -120,24 +128,33 @@ bool writeBoardOutputs(StudyOutputs& outputs, const BoardOutcome& outcome,
   return written;
 }
 
+bool writeWhole(std::FILE* file, const std::string& text, std::string& failure) {
+  errno = 0;
+  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  written = (file == stdout ? std::fflush(file) == 0 : std::fclose(file) == 0) && written;
+  if (!written) failure = errno != 0 ? std::strerror(errno) : "write failed";
+  return written;
+}
+
 int finishOutputs(StudyOutputs& outputs, const StudySummary& summary, int status) {
   const auto failed = [&](const std::string& name, const std::string& reason) {
     status = studyError(kStatusWriteFailed, "cannot write " + name + ": " + reason);
   };
-  if (outputs.plot != nullptr) {
-    const std::string svg =
-        turnPlot(plotTitle(summary), plotSubtitle(summary), summary.solverLabels, summary.stats);
-    errno = 0;
-    const bool written = std::fwrite(svg.data(), 1, svg.size(), outputs.plot) == svg.size();
-    if (std::fclose(outputs.plot) != 0 || !written)
-      failed(outputs.plotPath, errno != 0 ? std::strerror(errno) : "write failed");
-    outputs.plot = nullptr;
-  }
-  const bool csvToOutput = outputs.csv.file == stdout;
+  // Standard output carries one machine-readable result or the summary, never both.
+  const bool summaryToError = outputs.csv.file == stdout || outputs.json == stdout;
+  std::string failure;
+  if (outputs.plot != nullptr && !writeWhole(outputs.plot,
+                                             turnPlot(plotTitle(summary), plotSubtitle(summary),
+                                                      summary.solverLabels, summary.stats),
+                                             failure))
+    failed(outputs.plotPath, failure);
+  if (outputs.json != nullptr && !writeWhole(outputs.json, studyToJson(summary), failure))
+    failed(outputs.jsonPath.empty() ? "the JSON to standard output" : outputs.jsonPath, failure);
+  outputs.plot = outputs.json = nullptr;
   if (!closeGrowing(outputs.csv)) failed(nameOf(outputs.csv), outputs.csv.failure);
   if (!closeGrowing(outputs.boards)) failed(nameOf(outputs.boards), outputs.boards.failure);
-  std::fputs(formatSummary(summary).c_str(), csvToOutput ? stderr : stdout);
-  if (!csvToOutput) {
+  std::fputs(formatSummary(summary).c_str(), summaryToError ? stderr : stdout);
+  if (!summaryToError) {
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
       failed("the summary to standard output", errno != 0 ? std::strerror(errno) : "write failed");

@@ -28,6 +28,8 @@ struct StudyOutputs {
   GrowingFile boards;
   std::FILE* plot = nullptr;
   std::string plotPath;
+  std::FILE* json = nullptr;  // standard output with --json -
+  std::string jsonPath;
 };
 
 // Refuses, before anything is opened for writing, an output that is the input or another output;
@@ -42,7 +44,11 @@ int openOutputs(const StudyOptions& options, const std::string& origin, StudyOut
 bool writeBoardOutputs(StudyOutputs& outputs, const BoardOutcome& outcome,
                        const std::vector<SolverChoice>& solvers);
 
-// Draws the plot, prints the summary (to standard error when the CSV took standard output) and
+// Writes an output that is made whole at the end; false with the reason in `failure`.
+bool writeWhole(std::FILE* file, const std::string& text, std::string& failure);
+
+// Draws the plot, writes the JSON, prints the summary (to standard error when the CSV or the JSON
+// took standard output) and
 // closes the files; `status`, or the write-failure status after a message for each output that
 // could not be written.
 int finishOutputs(StudyOutputs& outputs, const StudySummary& summary, int status);

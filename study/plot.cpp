@@ -149,7 +149,7 @@ std::string turnPlot(const std::string& title, const std::string& subtitle,
 }
 
 std::string plotTitle(const StudySummary& summary) {
-  const uint64_t done = summary.stats.empty() ? 0 : summary.stats.front().boards;
+  const uint64_t done = boardsDone(summary);
   std::string title = "Turns per board, " + std::to_string(done) + " board" +
                       (done == 1 ? "" : "s") + " of " + std::to_string(summary.minSide) + "x" +
                       std::to_string(summary.minSide);
@@ -161,7 +161,7 @@ std::string plotTitle(const StudySummary& summary) {
 }
 
 std::string plotSubtitle(const StudySummary& summary) {
-  const uint64_t done = summary.stats.empty() ? 0 : summary.stats.front().boards;
+  const uint64_t done = boardsDone(summary);
   std::string origin = studyOrigin(summary, done);
   origin = origin.substr(0, origin.find(" (the same boards again"));
   return origin + "; tidefill-study " + TIDEFILL_VERSION;

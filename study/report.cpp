@@ -205,7 +205,7 @@ std::string studyOrigin(const StudySummary& summary, uint64_t count) {
 }
 
 std::string formatSummary(const StudySummary& summary) {
-  const uint64_t done = summary.stats.empty() ? 0 : summary.stats.front().boards;
+  const uint64_t done = boardsDone(summary);
   std::string text;
   const char* stoppedBy = !summary.failure.empty() ? "Stopped by a failed check"
                           : summary.writeFailed    ? "Stopped by a failed write"
@@ -227,9 +227,18 @@ std::string formatSummary(const StudySummary& summary) {
     text += "\n";
   }
   text += studyOrigin(summary, stoppedBy != nullptr ? done : summary.boardsAsked) + "\n";
+  text += summary.restOfStudy;
+  if (summary.missingBoards > 0)
+    text += format("%llu boards of that range are in no part.\n",
+                   static_cast<unsigned long long>(summary.missingBoards));
   const double rate = summary.wallSeconds > 0 ? static_cast<double>(done) / summary.wallSeconds : 0;
-  text += format("%llu board%s in %.3f s: %.0f boards/s on %u thread%s\n",
-                 static_cast<unsigned long long>(done), done == 1 ? "" : "s", summary.wallSeconds,
-                 rate, summary.threads, summary.threads == 1 ? "" : "s");
+  if (summary.partsMerged > 0)
+    text += format("%llu board%s in %.3f s, the %u parts' times added up: %.0f boards/s\n",
+                   static_cast<unsigned long long>(done), done == 1 ? "" : "s", summary.wallSeconds,
+                   summary.partsMerged, rate);
+  else
+    text += format("%llu board%s in %.3f s: %.0f boards/s on %u thread%s\n",
+                   static_cast<unsigned long long>(done), done == 1 ? "" : "s", summary.wallSeconds,
+                   rate, summary.threads, summary.threads == 1 ? "" : "s");
   return text;
 }

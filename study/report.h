@@ -47,10 +47,21 @@ struct StudySummary {
   bool interrupted = false;
   bool writeFailed = false;  // a failed write ended the run
   std::string failure;       // a solver's answer that failed its check ended the run
+  // The limits every search ran under: parts of one study share them.
+  double timeLimitSeconds = 10;
+  uint64_t memoryLimitMegabytes = 2048;
   double wallSeconds = 0;
   uint32_t threads = 1;
-  uint32_t columns = 80;  // width the histogram bars may use
+  uint32_t columns = 80;       // width the histogram bars may use
+  uint32_t partsMerged = 0;    // how many parts a merge put together, 0 for one run
+  uint64_t missingBoards = 0;  // boards of the range no merged part covers
+  std::string restOfStudy;     // after an interruption: how to study the boards left
 };
+
+// Boards delivered so far: those every solver's statistics count.
+inline uint64_t boardsDone(const StudySummary& summary) {
+  return summary.stats.empty() ? 0 : summary.stats.front().boards;
+}
 
 struct BoardOutcome;
 // Counts a delivered board, unless a count in it is below a proven optimum: that is a bug,

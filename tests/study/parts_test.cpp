@@ -10,6 +10,7 @@
 #include "study/csv.h"
 #include "study/report.h"
 #include "study/runner.h"
+#include "study/study_json.h"
 
 namespace {
 
@@ -120,6 +121,46 @@ TEST(StudyParts, CsvFaultsNameTheirLine) {
   EXPECT_EQ(fault("board,solver,turns,proven,bound,side,colors,micros,limited,moves\n"
                   "3,greedy,2,0,1,14,6,1,0,1 x\n"),
             "2: moves are not colour indices");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StudyParts, JsonKeepsEveryFigureExactly) {
+  StudySummary summary = summaryOf(seededPlan({"greedy", "beam:2", "exact"}, 10, 60));
+  summary.seed = 7;
+  summary.firstBoard = 10;
+  summary.boardsAsked = 80;
+  summary.interrupted = true;
+  summary.timeLimitSeconds = 2.5;
+  summary.wallSeconds = 1.25;
+  auto read = studyFromJson(studyToJson(summary));
+  ASSERT_TRUE(std::holds_alternative<StudySummary>(read)) << std::get<std::string>(read);
+  const StudySummary& back = std::get<StudySummary>(read);
+  EXPECT_EQ(back.solverLabels, summary.solverLabels);
+  EXPECT_EQ(back.exactSolver, 2);
+  for (size_t s = 0; s < 3; ++s) expectSameStats(back.stats[s], summary.stats[s]);
+  EXPECT_EQ(back.stats[1].microsSum, summary.stats[1].microsSum);
+  EXPECT_EQ(back.firstBoard, 10u);
+  EXPECT_EQ(back.boardsAsked, 80u);
+  EXPECT_TRUE(back.interrupted);
+  EXPECT_EQ(back.timeLimitSeconds, 2.5);
+  EXPECT_EQ(formatSummary(back), formatSummary(summary));
+
+  // Anything else is refused with a reason, never half read.
+  const auto refusal = [](const std::string& text) {
+    auto result = studyFromJson(text);
+    return std::holds_alternative<std::string>(result) ? std::get<std::string>(result) : "read";
+  };
+  std::string json = studyToJson(summary);
+  EXPECT_NE(refusal(json.substr(0, json.size() / 2)).find("is not a study's JSON"),
+            std::string::npos);
+  EXPECT_EQ(refusal("{\"program\": \"other\", \"format\": 1}"),
+            "is not a result of this version of tidefill-study");
+  const size_t version = json.find(TIDEFILL_VERSION);
+  json.replace(version, std::string(TIDEFILL_VERSION).size(), "0.0.1");
+  EXPECT_EQ(refusal(json), "was written by tidefill-study 0.0.1, not " TIDEFILL_VERSION);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 """The tidefill-study executable used as a person or a script would: summaries, CSV files,
 reproducibility across threads and parts, board files, bad usage and Ctrl-C."""
 import argparse
+import json
 import os
 import re
+import shlex
 import signal
 import struct
 import subprocess
@@ -31,6 +33,13 @@ def timeless(summary):
     """The summary without the lines that carry timings."""
     return [line for line in summary.splitlines()
             if " boards/s " not in line and not line.startswith("greedy ")]
+
+
+def untimed(summary):
+    """The summary without its timings: the last line, and the ms/board column of the table."""
+    lines = summary.splitlines()[:-1]
+    table = re.compile(r"^(\S+(?:\s+[0-9.+-]+%?){7})\s+[0-9.]+(.*)$")
+    return [table.sub(r"\1\2", line) for line in lines]
 
 
 def csv_rows(path, drop_micros=True):
@@ -270,6 +279,87 @@ def test_interrupt(scratch):
     check("Ran %d simulations" % done in out, "the summary covers them", out)
 
 
+def test_merge(scratch):
+    def path(name):
+        return os.path.join(scratch, name)
+
+    common = ["--seed", "7", "--size", "10", "--solver", "greedy,beam:3,exact", "--quiet"]
+    status, whole, _ = run(*common, "--boards", "240", "--json", path("whole.json"),
+                           "--csv", path("whole.csv"), "--moves")
+    check(status == 0, "a study with --json")
+    for name, first, count in (("a", "0", "100"), ("b", "100", "90"), ("c", "190", "50")):
+        run(*common, "--first-board", first, "--boards", count, "--json", path(name + ".json"),
+            "--csv", path(name + ".csv"), "--moves")
+    status, merged, err = run("merge", path("c.json"), path("a.json"), path("b.json"),
+                              "--json", path("m.json"), "--csv-parts", path("b.csv"),
+                              path("c.csv"), path("a.csv"), "--csv", path("m.csv"),
+                              "--plot", path("m.svg"))
+    check(status == 0 and untimed(merged) == untimed(whole),
+          "merged parts give the summary of the whole", merged + err)
+    check(merged.splitlines()[-1].endswith("the 3 parts' times added up: %s boards/s" %
+                                           merged.split()[-2]), "the timing says it adds up",
+          merged)
+    check(csv_rows(path("m.csv")) == csv_rows(path("whole.csv")), "the joined CSV is the whole's")
+    with open(path("m.json")) as f, open(path("whole.json")) as g:
+        m, w = json.load(f), json.load(g)
+    check([x["turns"]["histogram"] for x in m["solvers"]] ==
+          [x["turns"]["histogram"] for x in w["solvers"]] and m["boards"]["count"] == 240,
+          "the merged JSON holds the whole's figures")
+    status, again, _ = run("merge", path("m.json"))
+    check(status == 0 and untimed(again) == untimed(merged), "a merged result merges again")
+
+    run("--seed", "8", "--size", "10", "--solver", "greedy,beam:3,exact", "--quiet",
+        "--boards", "10", "--json", path("other.json"))
+    run(*common, "--first-board", "50", "--boards", "100", "--json", path("over.json"))
+    run(*common, "--first-board", "200", "--boards", "10", "--json", path("late.json"))
+    run(*common[:-2], "greedy", "--quiet", "--boards", "10", "--first-board", "100", "--json",
+        path("greedy.json"))
+    with open(path("broken.json"), "w") as f:
+        f.write("{\"program\": 1")
+    for args, message in (
+            (["a.json", "other.json"], "a.json and other.json are parts of different studies: "
+                                       "their seeds differ (7 and 8)"),
+            (["a.json", "greedy.json"], "are parts of different studies: their solvers differ"),
+            (["a.json", "over.json"], "a.json (boards 0 to 99) and over.json (boards 50 to 149) "
+                                      "overlap"),
+            (["a.json", "late.json"], "boards 100 to 199 are in no part"),
+            (["broken.json"], "broken.json: is not a study's JSON")):
+        status, out, err = run("merge", *[path(a) for a in args])
+        message = re.sub(r"\b(\w+\.json)", lambda m: path(m.group(1)), message)
+        check(status == 2 and message in err and out == "", "merge refuses %s" % args, err)
+    status, out, _ = run("merge", path("a.json"), path("late.json"), "--allow-gaps")
+    check(status == 0 and "100 boards of that range are in no part." in out, "--allow-gaps", out)
+    status, _, err = run("--first-board", "5", "--boards", "3")
+    check(status == 2 and "--first-board needs --seed" in err, "parts need a seed", err)
+
+
+def test_rest_of_study(scratch):
+    """An interrupted study prints the command for the rest; the two parts merge into the whole."""
+    first = os.path.join(scratch, "first.json")
+    args = ["--seed", "3", "--boards", "1000000", "--size", "8", "--json", first, "--quiet"]
+    process = subprocess.Popen([PROGRAM, *args], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True)
+    time.sleep(1.0)
+    process.send_signal(signal.SIGINT)
+    out, _ = process.communicate(timeout=30)
+    rest = [line for line in out.splitlines() if line.startswith("The rest of the study: ")]
+    check(len(rest) == 1, "the summary gives the rest of the study", out)
+    if not rest:
+        return
+    words = shlex.split(rest[0][len("The rest of the study: "):])
+    words[words.index("--boards") + 1] = "20000"  # enough to show the parts join
+    status, _, err = run(*words[1:], timeout=120)
+    done = int(out.split("first ")[1].split()[0])
+    check(status == 0 and words[words.index("--first-board") + 1] == str(done),
+          "the rest runs from the first board not done", err)
+    rest_json = words[words.index("--json") + 1]
+    status, merged, err = run("merge", first, rest_json)
+    status_whole, whole, _ = run("--seed", "3", "--boards", str(done + 20000), "--size", "8",
+                                 "--quiet")
+    check(status == 0 and untimed(merged) == untimed(whole),
+          "the interrupted part and the rest merge into the whole", merged + err)
+
+
 def main():
     global PROGRAM
     parser = argparse.ArgumentParser()
@@ -282,6 +372,8 @@ def main():
         test_bad_usage()
         if os.name == "posix":
             test_interrupt(scratch)
+            test_rest_of_study(scratch)
+        test_merge(scratch)
     for failure in FAILURES:
         print("FAIL:", failure)
     print("%d failures" % len(FAILURES))
