@@ -33,6 +33,9 @@ bool pollF1() {
 // The console echoes and edits lines itself; nothing is read from it outside a question.
 void watchConsole() {}
 
+// Nothing ends the input outside a question, so a pause has nothing to watch for.
+void watchConsoleUntil(std::chrono::steady_clock::time_point) {}
+
 // Everything but QS_PAINT: the window's update region is never validated, so a paint is always
 // due and would end the wait at once. F1 pressed in the console window sends this thread no
 // message; the poll after the timeout sees it.

@@ -781,6 +781,31 @@ def case_ctrl_d_during_a_series(session):
     expect_terminal_restored(session)
 
 
+def case_ctrl_d_in_a_long_pause(session):
+    """Keys typed in a pause of ten seconds, F1 among them, leave it alone; Ctrl-D ends the
+    program at once, not after the pause."""
+    start_up(session, 4, 4, sleep="10000")
+    open_menu(session)
+    choose(session, 5)
+    session.answer(SERIES_PROMPT, "3")
+    session.wait_for(HINT)
+    session.wait_terminal(False)  # the series' first pause
+    # A board of 16 tiles takes at most 15 turns: a pause ended by each key would finish a run.
+    for key in [b"x"] * 10 + [b"\x1bOP"] + [b"y"] * 9:
+        os.write(session.master, key)
+        time.sleep(0.025)
+    check(session.process.poll() is None, "keys typed in a pause ended the program")
+    session.expect_nothing_more(0.2)
+    os.write(session.master, bytes([session.terminal_before[6][termios.VEOF][0]]))
+    typed = time.monotonic()
+    status = session.wait_exit()
+    took = time.monotonic() - typed
+    check(status == 0, "exit status %s after Ctrl-D in a pause" % status)
+    check(took < 0.5, "Ctrl-D in a pause took %.2f s to end the program" % took)
+    session.expect_nothing_more(0)
+    expect_terminal_restored(session)
+
+
 def case_end_of_input_with_the_last_answer(session):
     banner(session)
     session.type_line("6")
@@ -913,6 +938,7 @@ def cases(options):
         if "terminal" in options.f1:
             table.append(("end_of_input_in_the_menu", case_end_of_input_in_the_menu, {}))
             table.append(("ctrl_d_during_a_series", case_ctrl_d_during_a_series, {}))
+            table.append(("ctrl_d_in_a_long_pause", case_ctrl_d_in_a_long_pause, {}))
     # Not run by default: for a run of the program under a checker (--case).
     if options.case and "series_then_end_of_input" in options.case:
         table.append(("series_then_end_of_input", case_series_then_end_of_input, {}))
