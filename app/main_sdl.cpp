@@ -18,7 +18,7 @@ int main(int /*argc*/, char* /*argv*/[]) {
   // Without a display there is no point asking four questions first.
   std::string reason;
   if (!openWindowSystem(reason)) {
-    std::printf("Tidefill: cannot open the board window: %s\n", reason.c_str());
+    std::fprintf(stderr, "Tidefill: cannot open the board window: %s\n", reason.c_str());
     return 1;
   }
   const int exitCode = runProgram(nullptr);

@@ -185,7 +185,7 @@ def take_terminal():
 
 
 class Session:
-    def __init__(self, options, xvfb, display=True, stdin_pipe=None):
+    def __init__(self, options, xvfb, display=True, stdin_pipe=None, stderr_apart=False):
         self.options = options
         self.xvfb = xvfb
         self.timeout = options.timeout
@@ -205,10 +205,14 @@ class Session:
         self.echo = ""   # what the terminal is expected to echo before the next output
         self.window = None
         self.notes = []  # (output position, note) for transcripts
+        # Standard error apart from the terminal, for cases that tell the two streams apart.
+        self.stderr_reader, stderr_writer = os.pipe() if stderr_apart else (None, self.slave)
         self.process = subprocess.Popen(
             options.program, stdin=stdin_pipe if stdin_pipe is not None else self.slave,
-            stdout=self.slave, stderr=self.slave, env=env, cwd=options.home,
+            stdout=self.slave, stderr=stderr_writer, env=env, cwd=options.home,
             start_new_session=True, preexec_fn=take_terminal)
+        if stderr_apart:
+            os.close(stderr_writer)
 
     # -- output
 
@@ -380,12 +384,21 @@ class Session:
         self._pump(time.monotonic() + 0.05)
         return self.process.returncode
 
+    def standard_error(self):
+        """Everything the ended program wrote to its standard error (kept apart)."""
+        data = b""
+        while chunk := os.read(self.stderr_reader, 65536):
+            data += chunk
+        return data.decode("utf-8", "replace")
+
     def stop(self):
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
         os.close(self.master)
         os.close(self.slave)
+        if self.stderr_reader is not None:
+            os.close(self.stderr_reader)
 
     def dump(self):
         text = self.text()
@@ -870,9 +883,11 @@ def case_series_then_end_of_input(session):
 def case_no_display(session):
     status = session.wait_exit()
     output = session.text()
+    errors = session.standard_error()
     check(status != 0, "exit status 0 without a display")
-    check(re.fullmatch(r"Tidefill: [^\n]+\n", output) is not None,
-          "expected one line naming the failure, got %r" % output)
+    check(output == "", "the failure went to standard output: %r" % output)
+    check(re.fullmatch(r"Tidefill: [^\n]+\n", errors) is not None,
+          "expected one line naming the failure on standard error, got %r" % errors)
 
 
 def record_docs(session):
@@ -933,7 +948,7 @@ def cases(options):
             ("end_of_input_with_the_last_answer", case_end_of_input_with_the_last_answer, {}),
             ("ctrl_z_without_job_control", case_ctrl_z_without_job_control, {}),
             ("idle_program_sleeps", case_idle_program_sleeps, {}),
-            ("no_display", case_no_display, {"display": False}),
+            ("no_display", case_no_display, {"display": False, "stderr_apart": True}),
         ]
         if "terminal" in options.f1:
             table.append(("end_of_input_in_the_menu", case_end_of_input_in_the_menu, {}))
@@ -949,7 +964,8 @@ def run_case(options, xvfb, name, body, extra):
     reader = writer = None
     if extra.get("pipe"):
         reader, writer = os.pipe()
-    session = Session(options, xvfb, display=extra.get("display", True), stdin_pipe=reader)
+    session = Session(options, xvfb, display=extra.get("display", True), stdin_pipe=reader,
+                      stderr_apart=extra.get("stderr_apart", False))
     if reader is not None:
         os.close(reader)
         session.pipe_writer = os.fdopen(writer, "wb", buffering=0)
