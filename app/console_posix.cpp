@@ -230,3 +230,7 @@ void waitForInput(std::chrono::milliseconds limit) {
   if (stdinIsTerminal) sources[count++] = pollfd{STDIN_FILENO, POLLIN, 0};
   poll(sources, count, static_cast<int>(limit.count()));
 }
+
+const char* endingHelp() {
+  return "Closing the window ends it, and so do Ctrl-D and the end of piped input.\n";
+}

@@ -43,3 +43,8 @@ void waitForInput(std::chrono::milliseconds limit) {
   MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(limit.count()),
                               QS_ALLINPUT & ~QS_PAINT, MWMO_INPUTAVAILABLE);
 }
+
+// Standard input is always the console's own (openConsole), so it ends only at a question.
+const char* endingHelp() {
+  return "Closing the window ends it, and so do Ctrl-Z and Enter in answer to a question.\n";
+}

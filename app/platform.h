@@ -30,3 +30,7 @@ void watchConsoleUntil(std::chrono::steady_clock::time_point deadline);
 // returns at once when one already is. Called before each pass while no series runs, so that
 // an idle program sleeps instead of spinning.
 void waitForInput(std::chrono::milliseconds limit);
+
+// The help's last line: how the program ends, closing the window and this console's own way of
+// ending its input.
+const char* endingHelp();

@@ -70,3 +70,7 @@ bool windowInputPending() {
 int windowEventDescriptor() {
   return -1;
 }
+
+const char* endingHelp() {
+  return "(how the console ends)\n";
+}

@@ -185,7 +185,8 @@ def take_terminal():
 
 
 class Session:
-    def __init__(self, options, xvfb, display=True, stdin_pipe=None, stderr_apart=False):
+    def __init__(self, options, xvfb, display=True, stdin_pipe=None, stderr_apart=False,
+                 arguments=()):
         self.options = options
         self.xvfb = xvfb
         self.timeout = options.timeout
@@ -208,7 +209,7 @@ class Session:
         # Standard error apart from the terminal, for cases that tell the two streams apart.
         self.stderr_reader, stderr_writer = os.pipe() if stderr_apart else (None, self.slave)
         self.process = subprocess.Popen(
-            options.program, stdin=stdin_pipe if stdin_pipe is not None else self.slave,
+            options.program + list(arguments), stdin=stdin_pipe if stdin_pipe is not None else self.slave,
             stdout=self.slave, stderr=stderr_writer, env=env, cwd=options.home,
             start_new_session=True, preexec_fn=take_terminal)
         if stderr_apart:
@@ -389,7 +390,7 @@ class Session:
         data = b""
         while chunk := os.read(self.stderr_reader, 65536):
             data += chunk
-        return data.decode("utf-8", "replace")
+        return data.decode("utf-8", "replace").replace("\r\n", "\n")
 
     def stop(self):
         if self.process.poll() is None:
@@ -890,6 +891,58 @@ def case_no_display(session):
           "expected one line naming the failure on standard error, got %r" % errors)
 
 
+def project_version():
+    """The version CMakeLists.txt gives the project, which --version must show."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")
+    with open(path) as cmake:
+        return re.search(r"project\(Tidefill VERSION ([0-9.]+)", cmake.read())[1]
+
+
+def answer_to(session, arguments):
+    """Runs the program with `arguments` and a terminal that nobody types at, beside the case's
+    own session; returns its status, what the terminal showed and its standard error."""
+    other = Session(session.options, session.xvfb, display=not session.strict, stderr_apart=True,
+                    arguments=arguments)
+    try:
+        status = other.wait_exit()
+        return status, other.text(), other.standard_error()
+    finally:
+        other.stop()
+
+
+def case_version_and_help(session):
+    """Answered on standard output with no window and no question (the POSIX runs have no
+    display at all), then status 0."""
+    status, output, errors = answer_to(session, ["--version"])
+    check((status, output, errors) == (0, "tidefill %s\n" % project_version(), ""),
+          "--version: status %s, output %r, errors %r" % (status, output, errors))
+    status, output, errors = answer_to(session, ["--help"])
+    check(status == 0 and errors == "", "--help: status %s, errors %r" % (status, errors))
+    check(output.startswith("Usage: tidefill [--help | --version]\n"), "--help: %r" % output)
+    for words in ("no other options", "settings at the terminal", "F1", "Closing the window",
+                  "Ctrl-D" if session.strict else "Ctrl-Z"):
+        check(words in output, "--help does not mention %r: %r" % (words, output))
+    check(all(len(line) <= 80 for line in output.splitlines()), "--help: lines over 80 columns")
+    if session.strict:  # a help that could not be written is no success
+        with open("/dev/full", "w") as full:
+            written = subprocess.run(session.options.program + ["--help"], stdout=full,
+                                     stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        check(written.returncode == 1, "--help to a full disk: status %s" % written.returncode)
+
+
+def case_other_arguments(session):
+    """One line on standard error naming the argument, nothing else, and status 2."""
+    for arguments in (["--bogus"], ["-h"], ["help"], [""], ["--help", "--version"],
+                      ["--version", "extra"]):
+        status, output, errors = answer_to(session, arguments)
+        refused = arguments[-1]
+        check(status == 2 and output == "",
+              "%r: status %s, output %r" % (arguments, status, output))
+        check(re.fullmatch(r"tidefill: [^\n]*'%s'[^\n]*\n" % re.escape(refused), errors),
+              "%r: expected one line naming %r on standard error, got %r"
+              % (arguments, refused, errors))
+
+
 def record_docs(session):
     """A short real session for the README, and a picture of its window."""
     session.strict = False  # answers are recorded, not checked
@@ -936,6 +989,8 @@ def cases(options):
     table += [
         ("queries_match_the_drawing", case_queries_match_the_drawing, {}),
         ("series", case_series, {}),
+        ("version_and_help", case_version_and_help, {}),
+        ("other_arguments", case_other_arguments, {}),
     ]
     if posix:
         table += [
