@@ -2,7 +2,8 @@
 // program was started from is the console. While the main loop polls F1 or plays a series the
 // terminal is read without waiting and without echo; before every question it is back in line
 // mode, and it is restored however the program ends or stops. The idle wait sleeps on the
-// window's event connection and the terminal together.
+// window's event connection and the terminal together; a series' pause sleeps on the terminal,
+// so that the end-of-file key ends it at once.
 // Known gap: a program continued in the background stops again (SIGTTOU) when it sets the
 // terminal back up, until it is brought to the foreground.
 #include <errno.h>
@@ -13,6 +14,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -199,6 +202,25 @@ void watchConsole() {
   if (stdinIsTerminal && terminalF1()) keptF1 = true;
 }
 
+// poll() may wake up to 0.1% of its timeout late on Linux (0.5% in a niced process): waits of
+// at most a second that end 10 ms before the deadline never run past it, and the caller's exact
+// sleep takes the last 10 ms. Shorter pauses are not watched, as before.
+constexpr std::chrono::milliseconds kLongestConsoleWatch{1000};
+constexpr std::chrono::milliseconds kExactStretch{10};
+
+void watchConsoleUntil(std::chrono::steady_clock::time_point deadline) {
+  if (!stdinIsTerminal) return;
+  for (;;) {
+    const auto left = std::chrono::floor<std::chrono::milliseconds>(
+        deadline - kExactStretch - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return;
+    pollfd ready{STDIN_FILENO, POLLIN, 0};
+    // Typed keys are taken and the wait goes on; only the end of input leaves it early.
+    if (poll(&ready, 1, static_cast<int>(std::min(left, kLongestConsoleWatch).count())) > 0)
+      watchConsole();
+  }
+}
+
 void waitForInput(std::chrono::milliseconds limit) {
   if (keptF1 || windowInputPending()) return;
   pollfd sources[2];
@@ -207,4 +229,8 @@ void waitForInput(std::chrono::milliseconds limit) {
     sources[count++] = pollfd{window, POLLIN, 0};
   if (stdinIsTerminal) sources[count++] = pollfd{STDIN_FILENO, POLLIN, 0};
   poll(sources, count, static_cast<int>(limit.count()));
+}
+
+const char* endingHelp() {
+  return "Closing the window ends it, and so do Ctrl-D and the end of piped input.\n";
 }

@@ -33,10 +33,18 @@ bool pollF1() {
 // The console echoes and edits lines itself; nothing is read from it outside a question.
 void watchConsole() {}
 
+// Nothing ends the input outside a question, so a pause has nothing to watch for.
+void watchConsoleUntil(std::chrono::steady_clock::time_point) {}
+
 // Everything but QS_PAINT: the window's update region is never validated, so a paint is always
 // due and would end the wait at once. F1 pressed in the console window sends this thread no
 // message; the poll after the timeout sees it.
 void waitForInput(std::chrono::milliseconds limit) {
   MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(limit.count()),
                               QS_ALLINPUT & ~QS_PAINT, MWMO_INPUTAVAILABLE);
+}
+
+// Standard input is always the console's own (openConsole), so it ends only at a question.
+const char* endingHelp() {
+  return "Closing the window ends it, and so do Ctrl-Z and Enter in answer to a question.\n";
 }

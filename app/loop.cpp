@@ -45,6 +45,8 @@ void paceTurn() {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point target =
       Clock::now() + std::chrono::milliseconds(static_cast<int64_t>(settings.sleepMs));
+  // Ctrl-D must not wait out a pause of up to ten seconds.
+  watchConsoleUntil(target);
   // sleep_until may wake early on some platforms; the pause must last the full time.
   while (Clock::now() < target) std::this_thread::sleep_until(target);
 }

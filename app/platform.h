@@ -20,7 +20,17 @@ bool pollF1();
 // EndOfInput. A no-op where the console keeps its own line editing.
 void watchConsole();
 
+// During a series' pause: watches the console as watchConsole does until shortly before
+// `deadline`, so that the end-of-file key ends the pause at once while other keys leave its
+// length alone. Returns by `deadline` at the latest (at once where watchConsole is a no-op); the
+// caller sleeps what is left, exactly.
+void watchConsoleUntil(std::chrono::steady_clock::time_point deadline);
+
 // Sleeps until a window message or console input may be waiting, or `limit` has passed;
 // returns at once when one already is. Called before each pass while no series runs, so that
 // an idle program sleeps instead of spinning.
 void waitForInput(std::chrono::milliseconds limit);
+
+// The help's last line: how the program ends, closing the window and this console's own way of
+// ending its input.
+const char* endingHelp();

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "app/console.h"
@@ -35,7 +36,7 @@ int runProgram(void* instance) {
   } catch (const EndOfInput&) {
     return 0;  // the console's exit handler puts the terminal back where it has one
   } catch (const std::runtime_error& error) {  // the window or its drawing surface failed
-    consolePrint("Tidefill: %s\n", error.what());
+    std::fprintf(stderr, "Tidefill: %s\n", error.what());
     return 1;
   }
 }

@@ -1,5 +1,6 @@
 #include "tests/app/fake_platform.h"
 
+#include "app/console.h"
 #include "app/platform.h"
 #include "view/visualizer.h"
 
@@ -21,6 +22,11 @@ bool pollF1() {
 
 void watchConsole() {
   ++fakePlatform.consoleWatches;
+}
+
+void watchConsoleUntil(std::chrono::steady_clock::time_point deadline) {
+  fakePlatform.pauseWatchedUntil = deadline;
+  if (fakePlatform.endOfInputInPause) throw EndOfInput{};
 }
 
 void waitForInput(std::chrono::milliseconds) {
@@ -63,4 +69,8 @@ bool windowInputPending() {
 
 int windowEventDescriptor() {
   return -1;
+}
+
+const char* endingHelp() {
+  return "(how the console ends)\n";
 }

@@ -2,6 +2,7 @@
 // in-process on injected input.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <functional>
 
@@ -16,6 +17,9 @@ struct FakePlatform {
   int exitCode = 0;
   int dispatched = 0;
   std::function<void()> onDispatch;  // runs at the end of each pass
+  // The deadline of the last watchConsoleUntil, which throws EndOfInput when asked to.
+  std::chrono::steady_clock::time_point pauseWatchedUntil;
+  bool endOfInputInPause = false;
 };
 
 inline FakePlatform fakePlatform;

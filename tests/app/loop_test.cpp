@@ -116,7 +116,25 @@ TEST_F(LoopTest, PauseLastsAtLeastTheSleepTime) {
   settings.sleepMs = 20;
   const auto start = std::chrono::steady_clock::now();
   paceTurn();
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
+  const auto end = std::chrono::steady_clock::now();
+  EXPECT_GE(end - start, std::chrono::milliseconds(20));
+  // The console is watched for the whole pause, and no longer.
+  EXPECT_GE(fakePlatform.pauseWatchedUntil, start + std::chrono::milliseconds(20));
+  EXPECT_LE(fakePlatform.pauseWatchedUntil, end);
+}
+
+TEST_F(LoopTest, EndOfInputInAPauseEndsTheLoopAfterTheTurnInHand) {
+  settings.sleepMs = 1000;
+  loadStripes(3);
+  fakePlatform.f1Answers = {true};
+  fakePlatform.messagesBeforeClose = 5;
+  fakePlatform.onDispatch = [] { fakePlatform.endOfInputInPause = true; };
+  type("5\n1\n");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(runMainLoop(), EndOfInput);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_EQ(loopState.turns, 1u);
+  EXPECT_EQ(fakePlatform.dispatched, 1) << "the menu's pass only";
 }
 
 TEST_F(LoopTest, AnAnswerEndedByEndOfInputIsCarriedOutThenTheLoopEnds) {

@@ -185,7 +185,8 @@ def take_terminal():
 
 
 class Session:
-    def __init__(self, options, xvfb, display=True, stdin_pipe=None):
+    def __init__(self, options, xvfb, display=True, stdin_pipe=None, stderr_apart=False,
+                 arguments=()):
         self.options = options
         self.xvfb = xvfb
         self.timeout = options.timeout
@@ -205,10 +206,14 @@ class Session:
         self.echo = ""   # what the terminal is expected to echo before the next output
         self.window = None
         self.notes = []  # (output position, note) for transcripts
+        # Standard error apart from the terminal, for cases that tell the two streams apart.
+        self.stderr_reader, stderr_writer = os.pipe() if stderr_apart else (None, self.slave)
         self.process = subprocess.Popen(
-            options.program, stdin=stdin_pipe if stdin_pipe is not None else self.slave,
-            stdout=self.slave, stderr=self.slave, env=env, cwd=options.home,
+            options.program + list(arguments), stdin=stdin_pipe if stdin_pipe is not None else self.slave,
+            stdout=self.slave, stderr=stderr_writer, env=env, cwd=options.home,
             start_new_session=True, preexec_fn=take_terminal)
+        if stderr_apart:
+            os.close(stderr_writer)
 
     # -- output
 
@@ -380,12 +385,21 @@ class Session:
         self._pump(time.monotonic() + 0.05)
         return self.process.returncode
 
+    def standard_error(self):
+        """Everything the ended program wrote to its standard error (kept apart)."""
+        data = b""
+        while chunk := os.read(self.stderr_reader, 65536):
+            data += chunk
+        return data.decode("utf-8", "replace").replace("\r\n", "\n")
+
     def stop(self):
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
         os.close(self.master)
         os.close(self.slave)
+        if self.stderr_reader is not None:
+            os.close(self.stderr_reader)
 
     def dump(self):
         text = self.text()
@@ -781,6 +795,31 @@ def case_ctrl_d_during_a_series(session):
     expect_terminal_restored(session)
 
 
+def case_ctrl_d_in_a_long_pause(session):
+    """Keys typed in a pause of ten seconds, F1 among them, leave it alone; Ctrl-D ends the
+    program at once, not after the pause."""
+    start_up(session, 4, 4, sleep="10000")
+    open_menu(session)
+    choose(session, 5)
+    session.answer(SERIES_PROMPT, "3")
+    session.wait_for(HINT)
+    session.wait_terminal(False)  # the series' first pause
+    # A board of 16 tiles takes at most 15 turns: a pause ended by each key would finish a run.
+    for key in [b"x"] * 10 + [b"\x1bOP"] + [b"y"] * 9:
+        os.write(session.master, key)
+        time.sleep(0.025)
+    check(session.process.poll() is None, "keys typed in a pause ended the program")
+    session.expect_nothing_more(0.2)
+    os.write(session.master, bytes([session.terminal_before[6][termios.VEOF][0]]))
+    typed = time.monotonic()
+    status = session.wait_exit()
+    took = time.monotonic() - typed
+    check(status == 0, "exit status %s after Ctrl-D in a pause" % status)
+    check(took < 0.5, "Ctrl-D in a pause took %.2f s to end the program" % took)
+    session.expect_nothing_more(0)
+    expect_terminal_restored(session)
+
+
 def case_end_of_input_with_the_last_answer(session):
     banner(session)
     session.type_line("6")
@@ -845,9 +884,63 @@ def case_series_then_end_of_input(session):
 def case_no_display(session):
     status = session.wait_exit()
     output = session.text()
+    errors = session.standard_error()
     check(status != 0, "exit status 0 without a display")
-    check(re.fullmatch(r"Tidefill: [^\n]+\n", output) is not None,
-          "expected one line naming the failure, got %r" % output)
+    check(output == "", "the failure went to standard output: %r" % output)
+    check(re.fullmatch(r"Tidefill: [^\n]+\n", errors) is not None,
+          "expected one line naming the failure on standard error, got %r" % errors)
+
+
+def project_version():
+    """The version CMakeLists.txt gives the project, which --version must show."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")
+    with open(path) as cmake:
+        return re.search(r"project\(Tidefill VERSION ([0-9.]+)", cmake.read())[1]
+
+
+def answer_to(session, arguments):
+    """Runs the program with `arguments` and a terminal that nobody types at, beside the case's
+    own session; returns its status, what the terminal showed and its standard error."""
+    other = Session(session.options, session.xvfb, display=not session.strict, stderr_apart=True,
+                    arguments=arguments)
+    try:
+        status = other.wait_exit()
+        return status, other.text(), other.standard_error()
+    finally:
+        other.stop()
+
+
+def case_version_and_help(session):
+    """Answered on standard output with no window and no question (the POSIX runs have no
+    display at all), then status 0."""
+    status, output, errors = answer_to(session, ["--version"])
+    check((status, output, errors) == (0, "tidefill %s\n" % project_version(), ""),
+          "--version: status %s, output %r, errors %r" % (status, output, errors))
+    status, output, errors = answer_to(session, ["--help"])
+    check(status == 0 and errors == "", "--help: status %s, errors %r" % (status, errors))
+    check(output.startswith("Usage: tidefill [--help | --version]\n"), "--help: %r" % output)
+    for words in ("no other options", "settings at the terminal", "F1", "Closing the window",
+                  "Ctrl-D" if session.strict else "Ctrl-Z"):
+        check(words in output, "--help does not mention %r: %r" % (words, output))
+    check(all(len(line) <= 80 for line in output.splitlines()), "--help: lines over 80 columns")
+    if session.strict:  # a help that could not be written is no success
+        with open("/dev/full", "w") as full:
+            written = subprocess.run(session.options.program + ["--help"], stdout=full,
+                                     stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        check(written.returncode == 1, "--help to a full disk: status %s" % written.returncode)
+
+
+def case_other_arguments(session):
+    """One line on standard error naming the argument, nothing else, and status 2."""
+    for arguments in (["--bogus"], ["-h"], ["help"], [""], ["--help", "--version"],
+                      ["--version", "extra"]):
+        status, output, errors = answer_to(session, arguments)
+        refused = arguments[-1]
+        check(status == 2 and output == "",
+              "%r: status %s, output %r" % (arguments, status, output))
+        check(re.fullmatch(r"tidefill: [^\n]*'%s'[^\n]*\n" % re.escape(refused), errors),
+              "%r: expected one line naming %r on standard error, got %r"
+              % (arguments, refused, errors))
 
 
 def record_docs(session):
@@ -896,6 +989,8 @@ def cases(options):
     table += [
         ("queries_match_the_drawing", case_queries_match_the_drawing, {}),
         ("series", case_series, {}),
+        ("version_and_help", case_version_and_help, {}),
+        ("other_arguments", case_other_arguments, {}),
     ]
     if posix:
         table += [
@@ -908,11 +1003,12 @@ def cases(options):
             ("end_of_input_with_the_last_answer", case_end_of_input_with_the_last_answer, {}),
             ("ctrl_z_without_job_control", case_ctrl_z_without_job_control, {}),
             ("idle_program_sleeps", case_idle_program_sleeps, {}),
-            ("no_display", case_no_display, {"display": False}),
+            ("no_display", case_no_display, {"display": False, "stderr_apart": True}),
         ]
         if "terminal" in options.f1:
             table.append(("end_of_input_in_the_menu", case_end_of_input_in_the_menu, {}))
             table.append(("ctrl_d_during_a_series", case_ctrl_d_during_a_series, {}))
+            table.append(("ctrl_d_in_a_long_pause", case_ctrl_d_in_a_long_pause, {}))
     # Not run by default: for a run of the program under a checker (--case).
     if options.case and "series_then_end_of_input" in options.case:
         table.append(("series_then_end_of_input", case_series_then_end_of_input, {}))
@@ -923,7 +1019,8 @@ def run_case(options, xvfb, name, body, extra):
     reader = writer = None
     if extra.get("pipe"):
         reader, writer = os.pipe()
-    session = Session(options, xvfb, display=extra.get("display", True), stdin_pipe=reader)
+    session = Session(options, xvfb, display=extra.get("display", True), stdin_pipe=reader,
+                      stderr_apart=extra.get("stderr_apart", False))
     if reader is not None:
         os.close(reader)
         session.pipe_writer = os.fdopen(writer, "wb", buffering=0)

@@ -11,8 +11,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/console.h"
 #include "app/platform.h"
@@ -135,6 +139,54 @@ TEST(PosixConsole, TheEndOfFileKeyWhileIdleIsEndOfInput) {
       return "";
     }
     return "Ctrl-D while polling did not end the input";
+  });
+  EXPECT_EQ(failure, "");
+}
+
+// Types each of `keys` at the terminal `delay` after the previous one, from another thread, while
+// the test waits in the console.
+std::thread typeLater(const Pty& pty, std::vector<std::string> keys,
+                      std::chrono::milliseconds delay) {
+  return std::thread([&pty, keys = std::move(keys), delay] {
+    for (const std::string& key : keys) {
+      std::this_thread::sleep_for(delay);
+      (void)!write(pty.master, key.data(), key.size());
+    }
+  });
+}
+
+TEST(PosixConsole, OnlyTheEndOfFileKeyEndsAPauseEarly) {
+  using Clock = std::chrono::steady_clock;
+  using std::chrono::milliseconds;
+  Pty pty;
+  const std::string failure = inChild(pty.slave, [&]() -> std::string {
+    openConsole();
+    watchConsole();
+    // Keys typed in a pause, F1 among them, are taken without ending it; the F1 is kept.
+    std::thread typist = typeLater(pty, {"a", "\x1bOP", "b", "c"}, milliseconds(40));
+    Clock::time_point start = Clock::now();
+    try {
+      watchConsoleUntil(start + milliseconds(400));
+    } catch (const EndOfInput&) {
+      typist.join();
+      return "ordinary keys ended the input";
+    }
+    const auto watched = Clock::now() - start;
+    typist.join();
+    if (watched < milliseconds(380)) return "ordinary keys shortened the pause";
+    if (!pollF1()) return "F1 typed in a pause was lost";
+    if (pollF1()) return "F1 typed in a pause was kept twice";
+
+    typist = typeLater(pty, {std::string(1, '\x04')}, milliseconds(50));
+    start = Clock::now();
+    try {
+      watchConsoleUntil(start + std::chrono::seconds(5));
+    } catch (const EndOfInput&) {
+      typist.join();
+      return Clock::now() - start < milliseconds(1000) ? "" : "Ctrl-D acted late";
+    }
+    typist.join();
+    return "Ctrl-D in a pause did not end the input";
   });
   EXPECT_EQ(failure, "");
 }
