@@ -64,6 +64,7 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
     frontiers.clear();
     frontierStart.assign(1, 0);
     for (uint32_t i = 0; i < beamSize; ++i) {
+      if (expansionsSpent(limits, solution.expanded)) break;  // the rest of the step is dropped
       analyze(graph, states.data() + i * words, true, analysis);
       frontiers.insert(frontiers.end(), analysis.order.begin(),
                        analysis.order.begin() + analysis.frontierEnd);
@@ -88,7 +89,8 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
           });
       if (completed) return solution;
     }
-    if (stopRequested(limits) || Clock::now() >= deadline) {
+    if (stopRequested(limits) || Clock::now() >= deadline ||
+        expansionsSpent(limits, solution.expanded)) {
       // States keep their rank order, so state 0 is the most promising one to finish.
       solution.moves = movesTo(history, 0);
       const std::vector<uint8_t> rest =
