@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <thread>
 
 #include "study/terminal.h"
@@ -202,6 +203,14 @@ void addOptions(CLI::App& app, StudyOptions& options, RawOptions& raw) {
                  "search may hold this divided by --threads (default 2048)")
       ->check(range(uint64_t{16}, uint64_t{1} << 30))
       ->type_name("MB");
+  app.add_option("--expansion-limit", options.expansionLimit,
+                 "States beam:W and exact may expand on one board before they report their "
+                 "best, unproven, 1 to 10^15 (default none). A count, unlike time, is the same "
+                 "on every machine and thread count, so the answers repeat exactly while no "
+                 "search reaches --memory-limit. Given without --time-limit, it is the only "
+                 "limit on a search's time")
+      ->check(range(uint64_t{1}, kMaxExpansionLimit))
+      ->type_name("N");
   app.add_option("--plot", options.plotPath,
                  "Draw each solver's turns per board on one chart, an SVG file for any browser")
       ->type_name("FILE.svg");
@@ -254,6 +263,10 @@ std::string completeOptions(const CLI::App& app, const RawOptions& raw, StudyOpt
         return std::string(generated) +
                " describes generated boards; --from takes them from its file";
   options.boardCountGiven = app.count("--boards") > 0;
+  // A count of expansions repeats on any machine; the default wall-clock limit beside it would
+  // not.
+  if (app.count("--expansion-limit") > 0 && app.count("--time-limit") == 0)
+    options.timeLimitSeconds = std::numeric_limits<double>::infinity();
   if (app.count("--seed") > 0) {
     uint64_t seed = 0;
     const std::string& text = raw.seedText;
@@ -365,6 +378,7 @@ std::variant<StudySetup, std::string> setUpStudy(const StudyOptions& options) {
   plan.boardCount = options.boardCount;
   plan.limits.timeLimitSeconds = options.timeLimitSeconds;
   plan.limits.memoryLimitBytes = (options.memoryLimitMegabytes << 20) / options.threads;
+  plan.limits.expansionLimit = options.expansionLimit;
   plan.boundWanted = !options.csvPath.empty();
   if (!options.fromPath.empty()) {
     if (std::string refusal = takeBoardsFromFile(options, setup); !refusal.empty()) return refusal;

@@ -35,12 +35,14 @@ struct StudyOptions {
   bool moves = false;
   double timeLimitSeconds = 10;          // per board, for exact
   uint64_t memoryLimitMegabytes = 2048;  // for all of exact's searches at once, split evenly
+  uint64_t expansionLimit = 0;           // states per board, for beam:W and exact; 0: none
   bool quiet = false;
 };
 
 inline constexpr uint64_t kMaxBoards = 1'000'000'000;
 inline constexpr uint64_t kMaxFirstBoard = 1'000'000'000'000'000'000;
 inline constexpr uint32_t kMaxThreads = 1024;
+inline constexpr uint64_t kMaxExpansionLimit = 1'000'000'000'000'000;
 
 // The options, or the exit status when the command line was answered already: 0 after --help,
 // 2 after a bad option (with one message on standard error).

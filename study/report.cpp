@@ -73,7 +73,8 @@ std::string statsTable(const StudySummary& summary) {
                    static_cast<unsigned long long>(exact.boards));
     text += exact.proven == exact.boards
                 ? ".\n"
-                : "; on the others it hit --time-limit or --memory-limit and counts its best.\n";
+                : "; on the others it reached --time-limit, --expansion-limit or --memory-limit "
+                  "and counts its best.\n";
     text +=
         "excess, optimal, worst: turns above that optimum, per board, on the boards it proved.\n";
   }

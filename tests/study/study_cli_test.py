@@ -171,10 +171,44 @@ def test_limits(scratch):
     check(all(int(row[2]) == len(row[7].split()) and int(row[4]) <= int(row[2]) for row in rows),
           "each reports a solution and a bound below it", str(rows))
     check("exact proved the optimum on 0 of 3 boards;" in out, "the summary says so", out)
-    for args in (["--time-limit", "0"], ["--memory-limit", "1"], ["--solver", "beam"],
+    for args in (["--time-limit", "0"], ["--memory-limit", "1"], ["--expansion-limit", "0"],
+                 ["--expansion-limit", "-5"], ["--expansion-limit", "1e3"], ["--solver", "beam"],
                  ["--solver", "beam:0"], ["--solver", "exact:2"]):
         status, _, err = run(*args)
         check(status == 2, "bad limit or solver %s" % args, err)
+
+
+def test_expansion_limit(scratch):
+    """A count of expansions cuts the searches alike on any thread count and on every run."""
+    study = ["--seed", "9", "--boards", "30", "--size", "11", "--colors", "6", "--solver",
+             "beam:30,exact", "--moves", "--quiet"]
+    tables = []
+    for threads in ("1", "2", "2"):
+        csv = os.path.join(scratch, "expansions%d.csv" % len(tables))
+        status, _, err = run(*study, "--expansion-limit", "300", "--threads", threads,
+                             "--csv", csv)
+        check(status == 0, "a study with an expansion limit on %s threads" % threads, err)
+        tables.append(csv_rows(csv))
+    check(tables[0] == tables[1] == tables[2], "the same CSV on 1 and 2 threads and again")
+    free = os.path.join(scratch, "unlimited.csv")
+    status, _, _ = run(*study, "--csv", free)
+    check(status == 0, "the same study without the limit")
+    limited, unlimited = tables[0][1], csv_rows(free)[1]
+    check(len(limited) == len(unlimited) == 60, "every board of both studies")
+    optimum = {row[0]: int(row[2]) for row in unlimited if row[1] == "exact" and row[3] == "1"}
+    check(len(optimum) == 30, "without the limit exact proves every board")
+    proven = [row[3] == "1" for row in limited if row[1] == "exact"]
+    check(0 < sum(proven) < len(proven), "the limit leaves some boards unproven, not all",
+          str(proven))
+    for row in limited:
+        board, turns, bound = row[0], int(row[2]), int(row[4])
+        best = optimum.get(board, -1)
+        check(turns == len(row[7].split()) and bound <= best <= turns and
+              (row[3] == "0" or turns == best),
+              "board %s: %s's answer and bound hold against the optimum" % (board, row[1]),
+              str(row))
+    check(any(a[2] != b[2] for a, b in zip(limited, unlimited) if a[1] == "beam:30"),
+          "the limit cuts beam:W short too")
 
 
 def test_reproducible(scratch):
@@ -265,7 +299,7 @@ def main():
     PROGRAM = parser.parse_args().program
     with tempfile.TemporaryDirectory() as scratch:
         for test in (test_summary_and_csv, test_plot, test_solvers, test_limits,
-                     test_reproducible, test_board_files):
+                     test_expansion_limit, test_reproducible, test_board_files):
             test(scratch)
         test_bad_usage()
         if os.name == "posix":
