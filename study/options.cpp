@@ -146,6 +146,7 @@ namespace {
 struct RawOptions {
   std::vector<std::string> solverNames{"greedy"};
   std::string seedText;
+  std::string drawText;
 };
 
 void addOptions(CLI::App& app, StudyOptions& options, RawOptions& raw) {
@@ -167,6 +168,12 @@ void addOptions(CLI::App& app, StudyOptions& options, RawOptions& raw) {
                  "Unsigned 64-bit seed: board i is the same on every run, thread count and "
                  "machine (default: from the clock)")
       ->type_name("S");
+  app.add_option("--draw", raw.drawText,
+                 "How seeded boards draw their colours: program, the program's own rule, under "
+                 "which the first and last colours come up half as often as the others "
+                 "(default), or uniform, every colour equally often; the seed's boards differ "
+                 "between the two")
+      ->type_name("RULE");
   app.add_option("--from", options.fromPath,
                  "Read the boards from FILE (- for standard input) instead of generating them")
       ->type_name("FILE");
@@ -258,7 +265,7 @@ std::string unknownOption(const CLI::App& app, const std::vector<std::string>& e
 std::string completeOptions(const CLI::App& app, const RawOptions& raw, StudyOptions& options) {
   if (std::string refusal = refusedValue(app, options); !refusal.empty()) return refusal;
   if (app.count("--from") > 0)
-    for (const char* generated : {"--size", "--colors", "--seed"})
+    for (const char* generated : {"--size", "--colors", "--seed", "--draw"})
       if (app.count(generated) > 0)
         return std::string(generated) +
                " describes generated boards; --from takes them from its file";
@@ -274,6 +281,11 @@ std::string completeOptions(const CLI::App& app, const RawOptions& raw, StudyOpt
     if (error != std::errc{} || end != text.data() + text.size())
       return "--seed: " + text + " is not an unsigned 64-bit number";
     options.seed = seed;
+  }
+  if (app.count("--draw") > 0) {
+    const std::optional<ColorDraw> draw = colorDrawNamed(raw.drawText);
+    if (!draw) return "--draw: '" + raw.drawText + "' is neither program nor uniform";
+    options.draw = *draw;
   }
   auto solvers = parseSolvers(splitAtCommas(raw.solverNames));
   if (auto* message = std::get_if<std::string>(&solvers)) return "--solver: " + *message;
@@ -360,9 +372,10 @@ std::string takeBoardsFromFile(const StudyOptions& options, StudySetup& setup) {
 
 void takeSeededBoards(const StudyOptions& options, StudySetup& setup) {
   const uint64_t seed = options.seed ? *options.seed : seedFromClock();
-  setup.plan.supply = BoardSupply{nullptr, seed, options.side, options.colorCount};
+  setup.plan.supply = BoardSupply{nullptr, seed, options.side, options.colorCount, options.draw};
   StudySummary& summary = setup.summary;
   summary.seed = seed;
+  summary.draw = options.draw;
   summary.minSide = summary.maxSide = options.side;
   summary.minColors = summary.maxColors = options.colorCount;
 }

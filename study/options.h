@@ -22,6 +22,7 @@ inline constexpr int kStatusInterrupted = 130;
 struct StudyOptions {
   uint32_t side = 14;
   uint32_t colorCount = 6;
+  ColorDraw draw = ColorDraw::program;  // how seeded boards take their colours
   uint64_t boardCount = 1000;
   bool boardCountGiven = false;
   std::optional<uint64_t> seed;

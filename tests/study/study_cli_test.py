@@ -259,10 +259,47 @@ def test_board_files(scratch):
     check(not os.path.exists(os.path.join(scratch, "none.csv")), "nothing solved or written")
 
 
+def read_board_file(path):
+    """The header comment and each board's tiles, row after row."""
+    with open(path) as f:
+        lines = f.read().splitlines()
+    rows = [line.split() for line in lines if line and not line.startswith("#")]
+    boards = []
+    while rows:
+        side = int(rows[0][0])
+        boards.append([int(c) for row in rows[1:side + 1] for c in row])
+        rows = rows[side + 1:]
+    return lines[0], boards
+
+
+def test_draw(scratch):
+    boards = os.path.join(scratch, "uniform.txt")
+    status, out, err = run("--seed", "7", "--boards", "20", "--size", "6", "--colors", "4",
+                           "--draw", "uniform", "--write-boards", boards, "--quiet")
+    check(status == 0, "a study of uniform boards", err)
+    origin = "Seed 7, boards 0 to 19, uniform draw (the same boards again: --seed 7 --draw uniform)"
+    check(origin in out.splitlines(), "the summary names the draw", out)
+    header, uniform = read_board_file(boards)
+    check(header == "# tidefill-study boards; " + origin, "the board file names the draw", header)
+    check(len(uniform) == 20 and all(len(board) == 36 for board in uniform), "20 boards written")
+
+    program = os.path.join(scratch, "program.txt")
+    default = os.path.join(scratch, "default.txt")
+    status, out, _ = run("--seed", "7", "--boards", "20", "--size", "6", "--colors", "4",
+                         "--draw", "program", "--write-boards", program, "--quiet")
+    check(status == 0 and "Seed 7, boards 0 to 19 (the same boards again: --seed 7)" in out,
+          "the program's draw goes unnamed, as before", out)
+    run("--seed", "7", "--boards", "20", "--size", "6", "--colors", "4", "--write-boards",
+        default)
+    check(read_board_file(program) == read_board_file(default), "--draw program is the default")
+    check(read_board_file(program)[1] != uniform, "the two draws give other boards")
+
+
 def test_bad_usage():
     for args in (["--size", "2"], ["--colors", "x"], ["--boards", "0"], ["--bogus"],
                  ["--seed", "-3"], ["--threads", "0"], ["--solver", "best"],
-                 ["--from", "a.txt", "--seed", "1"], ["extra"]):
+                 ["--from", "a.txt", "--seed", "1"], ["--draw", "even"],
+                 ["--from", "a.txt", "--draw", "uniform"], ["extra"]):
         status, out, err = run(*args)
         lines = err.splitlines()
         check(status == 2 and out == "" and len(lines) == 2 and
@@ -299,7 +336,7 @@ def main():
     PROGRAM = parser.parse_args().program
     with tempfile.TemporaryDirectory() as scratch:
         for test in (test_summary_and_csv, test_plot, test_solvers, test_limits,
-                     test_expansion_limit, test_reproducible, test_board_files):
+                     test_expansion_limit, test_reproducible, test_board_files, test_draw):
             test(scratch)
         test_bad_usage()
         if os.name == "posix":

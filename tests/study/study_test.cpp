@@ -14,9 +14,10 @@
 
 namespace {
 
-BoardColors seeded(uint64_t seed, uint64_t index, uint32_t side = 14, uint32_t colors = 6) {
+BoardColors seeded(uint64_t seed, uint64_t index, uint32_t side = 14, uint32_t colors = 6,
+                   ColorDraw draw = ColorDraw::program) {
   BoardColors board;
-  seededBoard(seed, index, side, colors, board);
+  seededBoard(seed, index, side, colors, draw, board);
   return board;
 }
 
@@ -36,6 +37,35 @@ TEST(SeededBoards, EndColoursAreHalfAsFrequent) {
   const double middle = (counts[1] + counts[2] + counts[3]) / 3.0;
   EXPECT_NEAR(counts[0] / middle, 0.5, 0.05);
   EXPECT_NEAR(counts[4] / middle, 0.5, 0.05);
+}
+
+// A study that names no draw gets the boards it got before there was a choice: these digests
+// (FNV-1a over every tile, board after board) were taken from such a build.
+TEST(SeededBoards, TheDefaultDrawKeepsItsBoards) {
+  const auto digest = [](BoardSupply supply, uint64_t boards) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    BoardColors board;
+    for (uint64_t i = 0; i < boards; ++i) {
+      supplyBoard(supply, i, board);
+      for (const uint8_t color : board.colors) hash = (hash ^ color) * 0x100000001b3ull;
+    }
+    return hash;
+  };
+  EXPECT_EQ(digest(BoardSupply{nullptr, 2026, 14, 6}, 100), 0x0eca39b166ff3c01ull);
+  EXPECT_EQ(digest(BoardSupply{nullptr, 3, 9, 32}, 50), 0x7c6389f8c64084feull);
+}
+
+TEST(SeededBoards, UniformDrawIsPinnedAndEven) {
+  // Worked out apart from the program, from SplitMix64 and (output * colours) >> 32.
+  EXPECT_EQ(seeded(7, 0, 4, 6, ColorDraw::uniform).colors,
+            (std::vector<uint8_t>{4, 3, 3, 3, 2, 1, 5, 5, 5, 0, 5, 2, 0, 1, 5, 4}));
+  EXPECT_EQ(seeded(7, 1, 3, 3, ColorDraw::uniform).colors,
+            (std::vector<uint8_t>{1, 2, 2, 2, 1, 1, 2, 0, 0}));
+  std::vector<uint64_t> counts(5, 0);
+  for (uint64_t i = 0; i < 200; ++i)
+    for (uint8_t color : seeded(1, i, 20, 5, ColorDraw::uniform).colors) ++counts[color];
+  for (size_t c = 0; c < counts.size(); ++c)
+    EXPECT_NEAR(counts[c] / (200 * 400 / 5.0), 1.0, 0.03) << "colour " << c;
 }
 
 std::variant<std::vector<BoardColors>, BoardFileError> read(const std::string& text) {
