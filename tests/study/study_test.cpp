@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "study/boards.h"
+#include "study/options.h"
 #include "study/report.h"
 #include "study/runner.h"
 
@@ -111,6 +113,26 @@ TEST(BoardFiles, EachFaultNamesItsLine) {
     EXPECT_EQ(std::get<BoardFileError>(result).line, c.line) << c.text;
     EXPECT_EQ(std::get<BoardFileError>(result).message, c.message) << c.text;
   }
+}
+
+StudySetup setUpFrom(std::vector<const char*> args) {
+  args.insert(args.begin(), kProgram);
+  const auto options = parseOptions(static_cast<int>(args.size()), args.data());
+  return std::get<StudySetup>(setUpStudy(std::get<StudyOptions>(options)));
+}
+
+// A count of expansions repeats on any machine only when no default time limit stands beside
+// it; a time limit given with it still holds.
+TEST(StudySetup, ExpansionLimitAloneLiftsTheDefaultTimeLimit) {
+  EXPECT_EQ(setUpFrom({}).plan.limits.timeLimitSeconds, 10);
+  EXPECT_EQ(setUpFrom({}).plan.limits.expansionLimit, 0u);
+  const SolveLimits alone = setUpFrom({"--expansion-limit", "5000"}).plan.limits;
+  EXPECT_EQ(alone.expansionLimit, 5000u);
+  EXPECT_TRUE(std::isinf(alone.timeLimitSeconds));
+  const SolveLimits both =
+      setUpFrom({"--time-limit", "2", "--expansion-limit", "5000"}).plan.limits;
+  EXPECT_EQ(both.expansionLimit, 5000u);
+  EXPECT_EQ(both.timeLimitSeconds, 2);
 }
 
 // Turn counts of a plan, in the order they were delivered.
