@@ -81,3 +81,19 @@ uint32_t colorFromDraw(float u, int32_t colorCount) {
   const float product = u * static_cast<float>(colorCount - 1);
   return static_cast<uint32_t>(std::roundf(product));
 }
+
+uint32_t colorFromOutput(uint32_t output, uint32_t colorCount, ColorDraw draw) {
+  if (draw == ColorDraw::uniform)
+    return static_cast<uint32_t>((uint64_t{output} * colorCount) >> 32);
+  return colorFromDraw(drawFromOutput(output), static_cast<int32_t>(colorCount));
+}
+
+const char* colorDrawName(ColorDraw draw) {
+  return draw == ColorDraw::uniform ? "uniform" : "program";
+}
+
+std::optional<ColorDraw> colorDrawNamed(std::string_view name) {
+  for (const ColorDraw draw : {ColorDraw::program, ColorDraw::uniform})
+    if (name == colorDrawName(draw)) return draw;
+  return std::nullopt;
+}

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 // First output of a std::mt19937 freshly seeded with `seed`, computed without building the
 // whole state (only the three words the first twist reads are derived).
@@ -24,3 +26,13 @@ void clockSeededOutputs(uint32_t* outputs, size_t count);
 
 // Tile colour for a draw u: roundf(u * (colorCount - 1)) in single precision.
 uint32_t colorFromDraw(float u, int32_t colorCount);
+
+// How a 32-bit output becomes a tile colour. `program` is the program's own rule,
+// colorFromDraw(drawFromOutput(x)), under which the two end colours come up half as often as the
+// others. `uniform` is (x * colours) >> 32: each colour takes floor or ceil of 2^32 / colours of
+// the outputs, equal shares to within one part in 10^8.
+enum class ColorDraw { program, uniform };
+uint32_t colorFromOutput(uint32_t output, uint32_t colorCount, ColorDraw draw);
+// "program" or "uniform", and back; nothing for any other name.
+const char* colorDrawName(ColorDraw draw);
+std::optional<ColorDraw> colorDrawNamed(std::string_view name);

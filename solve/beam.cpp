@@ -79,6 +79,7 @@ Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits&
     frontiers.clear();
     frontierStart.assign(1, 0);
     for (uint32_t i = 0; i < beamSize; ++i) {
+      if (expansionsSpent(limits, solution.expanded)) return endEarly();
       // A wide beam on a large board spends seconds on one step: look at the clock within it.
       if (i % kStatesBetweenChecks == kStatesBetweenChecks - 1 && timeToEnd()) return endEarly();
       analyze(graph, states.data() + i * words, true, analysis);

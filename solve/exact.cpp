@@ -193,6 +193,7 @@ class ExactSearch {
       while (f < upperBound_ && open_.pop(f, g, node)) {
         NodeInfo& info = nodes_.info(node);
         if (info.closed || info.g != g) continue;
+        if (expansionsSpent(shared_.limits, solution_.expanded)) return ended(f);
         info.closed = true;
         ++solution_.expanded;
         if (timeToStop()) return ended(f);
@@ -290,11 +291,17 @@ class ExactSearch {
   // Counts an expansion; whether the search has run long enough for the next, wider beam.
   bool widerBeamDue() { return ++expansions_ == nextBeamAt_ && beamWidth_ < lastBeamWidth; }
 
-  // A wider beam's answer replaces the best one when shorter, which lowers the cut.
+  // A wider beam's answer replaces the best one when shorter, which lowers the cut. The beam
+  // draws on what is left of the expansion budget, so that the budget alone decides the answer.
   void tightenWithWiderBeam() {
     nextBeamAt_ *= 16;
     beamWidth_ *= 16;
-    const Solution wider = beamSearch(shared_.graph, beamWidth_, shared_.limits, shared_.deadline);
+    SolveLimits beamLimits = shared_.limits;
+    if (beamLimits.expansionLimit != 0) {
+      if (expansionsSpent(beamLimits, solution_.expanded)) return;
+      beamLimits.expansionLimit -= solution_.expanded;
+    }
+    const Solution wider = beamSearch(shared_.graph, beamWidth_, beamLimits, shared_.deadline);
     solution_.expanded += wider.expanded;
     if (wider.moves.size() >= upperBound_) return;
     upperBound_ = static_cast<uint32_t>(wider.moves.size());
@@ -347,7 +354,9 @@ Solution solveExact(const RegionGraph& graph, const SolveLimits& limits) {
     solution.interrupted = false;
     return solution;
   }
-  if (solution.interrupted || Clock::now() >= deadline) return solution;
+  if (solution.interrupted || Clock::now() >= deadline ||
+      expansionsSpent(limits, solution.expanded))
+    return solution;
   // States round up to one of these sizes. Past the last, neighbour rows grow too large to pay,
   // and no search of that many regions would finish: the beam's answer stands, not proven.
   const size_t words = wordsFor(graph.regionCount());

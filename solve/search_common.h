@@ -14,6 +14,11 @@ inline bool stopRequested(const SolveLimits& limits) {
   return limits.stop != nullptr && limits.stop->load(std::memory_order_relaxed);
 }
 
+// Whether `expanded` states use up the limits' expansion budget.
+inline bool expansionsSpent(const SolveLimits& limits, uint64_t expanded) {
+  return limits.expansionLimit != 0 && expanded >= limits.expansionLimit;
+}
+
 // Now plus `seconds`; limits past any real run (or not a number) mean no deadline.
 inline Clock::time_point deadlineAfter(double seconds) {
   if (!(seconds < 1e9)) return Clock::time_point::max();
@@ -27,7 +32,8 @@ std::vector<uint64_t> startState(const RegionGraph& graph);
 // Area moves from the given joined set to completion; linear in the graph's size overall.
 std::vector<uint8_t> areaMovesFrom(const RegionGraph& graph, const std::vector<uint64_t>& joined);
 
-// The beam search behind solveBeam, which also gives up at `deadline`: when stopped or out of
-// time it completes its best state by area (`interrupted` tells only the stop).
+// The beam search behind solveBeam, which also gives up at `deadline`: when stopped, out of
+// time or out of expansions it completes its best state by area (`interrupted` tells only the
+// stop).
 Solution beamSearch(const RegionGraph& graph, uint32_t width, const SolveLimits& limits,
                     Clock::time_point deadline);

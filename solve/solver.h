@@ -19,6 +19,9 @@ using Clock = std::chrono::steady_clock;
 struct SolveLimits {
   double timeLimitSeconds = 10;             // per board, exact only
   size_t memoryLimitBytes = 2048ull << 20;  // per search, exact only
+  // States expanded per board, beam and exact (its beams included); 0 for none. Unlike time,
+  // the count is the same on every machine, so the answers it cuts short repeat exactly.
+  uint64_t expansionLimit = 0;
   const std::atomic<bool>* stop = nullptr;  // when set: return as soon as possible
 };
 

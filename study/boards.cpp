@@ -13,7 +13,7 @@ uint64_t splitMix64(uint64_t& state) {
   return mix64(state += splitMixGamma);
 }
 
-void seededBoard(uint64_t seed, uint64_t index, uint32_t side, uint32_t colorCount,
+void seededBoard(uint64_t seed, uint64_t index, uint32_t side, uint32_t colorCount, ColorDraw draw,
                  BoardColors& board) {
   // Output i of a SplitMix64 stream is the mix of seed + (i + 1) * gamma: no need to walk to it.
   uint64_t keyState = seed + index * splitMixGamma;
@@ -23,8 +23,7 @@ void seededBoard(uint64_t seed, uint64_t index, uint32_t side, uint32_t colorCou
   board.colors.resize(static_cast<size_t>(side) * side);
   for (uint8_t& color : board.colors) {
     const auto output = static_cast<uint32_t>(splitMix64(tileState) >> 32);
-    color = static_cast<uint8_t>(
-        colorFromDraw(drawFromOutput(output), static_cast<int32_t>(colorCount)));
+    color = static_cast<uint8_t>(colorFromOutput(output, colorCount, draw));
   }
 }
 

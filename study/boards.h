@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "board/draw.h"
 #include "solve/board_colors.h"
 
 // One step of SplitMix64: advances `state` and returns the next 64-bit output.
@@ -14,9 +15,9 @@ uint64_t splitMix64(uint64_t& state);
 
 // Board `index` of the sequence that `seed` starts. Board i's key is output i of SplitMix64
 // seeded with `seed`; its tiles, row by row, take the successive outputs of SplitMix64 seeded
-// with that key, each mapped from its upper 32 bits exactly as the program maps a clock-seeded
-// draw. So any board can be made alone, on any thread, in any order.
-void seededBoard(uint64_t seed, uint64_t index, uint32_t side, uint32_t colorCount,
+// with that key, each mapped from its upper 32 bits by `draw`: exactly as the program maps a
+// clock-seeded draw, or uniformly. So any board can be made alone, on any thread, in any order.
+void seededBoard(uint64_t seed, uint64_t index, uint32_t side, uint32_t colorCount, ColorDraw draw,
                  BoardColors& board);
 
 // A board file: for each board a line "side colours", then `side` lines of `side` colour indices

@@ -41,10 +41,12 @@ std::string differenceBetween(const StudySummary& a, const StudySummary& b) {
   if (a.boardFile != b.boardFile) return "their board files differ";
   if (a.boardFile.empty() && a.seed != b.seed)
     return "their seeds differ (" + std::to_string(a.seed) + " and " + std::to_string(b.seed) + ")";
+  if (a.draw != b.draw) return "their colour draws differ";
   if (a.minSide != b.minSide || a.maxSide != b.maxSide) return "their board sizes differ";
   if (a.minColors != b.minColors || a.maxColors != b.maxColors) return "their colours differ";
   if (a.solverLabels != b.solverLabels) return "their solvers differ";
-  if (a.timeLimitSeconds != b.timeLimitSeconds || a.memoryLimitMegabytes != b.memoryLimitMegabytes)
+  if (a.timeLimitSeconds != b.timeLimitSeconds ||
+      a.memoryLimitMegabytes != b.memoryLimitMegabytes || a.expansionLimit != b.expansionLimit)
     return "their limits differ";
   return "";
 }

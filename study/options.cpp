@@ -5,10 +5,12 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <thread>
 
 #include "study/escape.h"
@@ -147,6 +149,7 @@ namespace {
 struct RawOptions {
   std::vector<std::string> solverNames{"greedy"};
   std::string seedText;
+  std::string drawText;
 };
 
 void addOptions(CLI::App& app, StudyOptions& options, RawOptions& raw) {
@@ -168,6 +171,12 @@ void addOptions(CLI::App& app, StudyOptions& options, RawOptions& raw) {
                  "Unsigned 64-bit seed: board i is the same on every run, thread count and "
                  "machine (default: from the clock)")
       ->type_name("S");
+  app.add_option("--draw", raw.drawText,
+                 "How seeded boards draw their colours: program, the program's own rule, under "
+                 "which the first and last colours come up half as often as the others "
+                 "(default), or uniform, every colour equally often; the seed's boards differ "
+                 "between the two")
+      ->type_name("RULE");
   app.add_option("--from", options.fromPath,
                  "Read the boards from FILE (- for standard input) instead of generating them")
       ->type_name("FILE");
@@ -208,6 +217,14 @@ void addOptions(CLI::App& app, StudyOptions& options, RawOptions& raw) {
                  "Write the study's result to FILE as one JSON document (- for standard output), "
                  "which 'tidefill-study merge' puts together with the other parts of a study")
       ->type_name("FILE");
+  app.add_option("--expansion-limit", options.expansionLimit,
+                 "States beam:W and exact may expand on one board before they report their "
+                 "best, unproven, 1 to 10^15 (default none). A count, unlike time, is the same "
+                 "on every machine and thread count, so the answers repeat exactly while no "
+                 "search reaches --memory-limit. Given without --time-limit, it is the only "
+                 "limit on a search's time")
+      ->check(range(uint64_t{1}, kMaxExpansionLimit))
+      ->type_name("N");
   app.add_option("--plot", options.plotPath,
                  "Draw each solver's turns per board on one chart, an SVG file for any browser")
       ->type_name("FILE.svg");
@@ -255,7 +272,7 @@ std::string unknownOption(const CLI::App& app, const std::vector<std::string>& e
 std::string completeOptions(const CLI::App& app, const RawOptions& raw, StudyOptions& options) {
   if (std::string refusal = refusedValue(app, options); !refusal.empty()) return refusal;
   if (app.count("--from") > 0)
-    for (const char* generated : {"--size", "--colors", "--seed"})
+    for (const char* generated : {"--size", "--colors", "--seed", "--draw"})
       if (app.count(generated) > 0)
         return std::string(generated) +
                " describes generated boards; --from takes them from its file";
@@ -265,6 +282,10 @@ std::string completeOptions(const CLI::App& app, const RawOptions& raw, StudyOpt
   if (options.csvPath == "-" && options.jsonPath == "-")
     return "--csv - and --json - would both take standard output";
   options.boardCountGiven = app.count("--boards") > 0;
+  // A count of expansions repeats on any machine; the default wall-clock limit beside it would
+  // not.
+  if (app.count("--expansion-limit") > 0 && app.count("--time-limit") == 0)
+    options.timeLimitSeconds = std::numeric_limits<double>::infinity();
   if (app.count("--seed") > 0) {
     uint64_t seed = 0;
     const std::string& text = raw.seedText;
@@ -272,6 +293,11 @@ std::string completeOptions(const CLI::App& app, const RawOptions& raw, StudyOpt
     if (error != std::errc{} || end != text.data() + text.size())
       return "--seed: " + text + " is not an unsigned 64-bit number";
     options.seed = seed;
+  }
+  if (app.count("--draw") > 0) {
+    const std::optional<ColorDraw> draw = colorDrawNamed(raw.drawText);
+    if (!draw) return "--draw: '" + raw.drawText + "' is neither program nor uniform";
+    options.draw = *draw;
   }
   auto solvers = parseSolvers(splitAtCommas(raw.solverNames));
   if (auto* message = std::get_if<std::string>(&solvers)) return "--solver: " + *message;
@@ -353,9 +379,14 @@ std::string restOfStudy(const StudyOptions& options, const StudySummary& summary
   for (const SolverChoice& solver : options.solvers)
     solvers += (solvers.empty() ? "" : ",") + solver.label;
   add("--solver", solvers);
-  char limit[32];
-  std::snprintf(limit, sizeof limit, "%g", options.timeLimitSeconds);
-  add("--time-limit", limit);
+  if (options.draw != ColorDraw::program && options.fromPath.empty())
+    add("--draw", colorDrawName(options.draw));
+  if (std::isfinite(options.timeLimitSeconds)) {
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", options.timeLimitSeconds);
+    add("--time-limit", limit);
+  }
+  if (options.expansionLimit > 0) add("--expansion-limit", std::to_string(options.expansionLimit));
   add("--memory-limit", std::to_string(options.memoryLimitMegabytes));
   if (options.threads != std::thread::hardware_concurrency())
     add("--threads", std::to_string(options.threads));
@@ -428,9 +459,10 @@ std::string takeBoardsFromFile(const StudyOptions& options, StudySetup& setup) {
 
 void takeSeededBoards(const StudyOptions& options, StudySetup& setup) {
   const uint64_t seed = options.seed ? *options.seed : seedFromClock();
-  setup.plan.supply = BoardSupply{nullptr, seed, options.side, options.colorCount};
+  setup.plan.supply = BoardSupply{nullptr, seed, options.side, options.colorCount, options.draw};
   StudySummary& summary = setup.summary;
   summary.seed = seed;
+  summary.draw = options.draw;
   summary.minSide = summary.maxSide = options.side;
   summary.minColors = summary.maxColors = options.colorCount;
 }
@@ -446,6 +478,7 @@ std::variant<StudySetup, std::string> setUpStudy(const StudyOptions& options) {
   plan.boardCount = options.boardCount;
   plan.limits.timeLimitSeconds = options.timeLimitSeconds;
   plan.limits.memoryLimitBytes = (options.memoryLimitMegabytes << 20) / options.threads;
+  plan.limits.expansionLimit = options.expansionLimit;
   plan.boundWanted = !options.csvPath.empty();
   if (!options.fromPath.empty()) {
     if (std::string refusal = takeBoardsFromFile(options, setup); !refusal.empty()) return refusal;
@@ -456,6 +489,7 @@ std::variant<StudySetup, std::string> setUpStudy(const StudyOptions& options) {
   summary.firstBoard = plan.firstBoard;
   summary.timeLimitSeconds = options.timeLimitSeconds;
   summary.memoryLimitMegabytes = options.memoryLimitMegabytes;
+  summary.expansionLimit = options.expansionLimit;
   summary.boardsAsked = plan.boardCount;
   summary.threads = plan.threads;
   for (size_t s = 0; s < plan.solvers.size(); ++s) {

@@ -22,6 +22,7 @@ inline constexpr int kStatusInterrupted = 130;
 struct StudyOptions {
   uint32_t side = 14;
   uint32_t colorCount = 6;
+  ColorDraw draw = ColorDraw::program;  // how seeded boards take their colours
   uint64_t boardCount = 1000;
   bool boardCountGiven = false;
   std::optional<uint64_t> seed;
@@ -36,12 +37,14 @@ struct StudyOptions {
   bool moves = false;
   double timeLimitSeconds = 10;          // per board, for exact
   uint64_t memoryLimitMegabytes = 2048;  // for all of exact's searches at once, split evenly
+  uint64_t expansionLimit = 0;           // states per board, for beam:W and exact; 0: none
   bool quiet = false;
 };
 
 inline constexpr uint64_t kMaxBoards = 1'000'000'000;
 inline constexpr uint64_t kMaxFirstBoard = 1'000'000'000'000'000'000;
 inline constexpr uint32_t kMaxThreads = 1024;
+inline constexpr uint64_t kMaxExpansionLimit = 1'000'000'000'000'000;
 
 // The options, or the exit status when the command line was answered already: 0 after --help,
 // 2 after a bad option (with one message on standard error).

@@ -73,7 +73,8 @@ std::string statsTable(const StudySummary& summary) {
                    static_cast<unsigned long long>(exact.boards));
     text += exact.proven == exact.boards
                 ? ".\n"
-                : "; on the others it hit --time-limit or --memory-limit and counts its best.\n";
+                : "; on the others it reached --time-limit, --expansion-limit or --memory-limit "
+                  "and counts its best.\n";
     text +=
         "excess, optimal, worst: turns above that optimum, per board, on the boards it proved.\n";
   }
@@ -200,8 +201,12 @@ std::string studyOrigin(const StudySummary& summary, uint64_t count) {
     return text;
   }
   const auto seed = static_cast<unsigned long long>(summary.seed);
-  return format("Seed %llu, ", seed) + boards +
-         format(" (the same boards again: --seed %llu)", seed);
+  // The seed alone gives the program's draw: any other must be named to get these boards again.
+  const std::string draw = colorDrawName(summary.draw);
+  const bool drawNamed = summary.draw != ColorDraw::program;
+  return format("Seed %llu, ", seed) + boards + (drawNamed ? ", " + draw + " draw" : "") +
+         format(" (the same boards again: --seed %llu", seed) +
+         (drawNamed ? " --draw " + draw : "") + ")";
 }
 
 std::string formatSummary(const StudySummary& summary) {

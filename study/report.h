@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "board/draw.h"
+
 // One solver's turn counts over the boards delivered so far. Counts are small integers, so a
 // histogram holds them exactly and gives any percentile without keeping every board.
 struct TurnStats {
@@ -41,7 +43,8 @@ struct StudySummary {
   uint32_t minColors = 0, maxColors = 0;
   // Where the boards came from: the seed's sequence, or a board file.
   uint64_t seed = 0;
-  std::string boardFile;  // "" for seeded boards
+  ColorDraw draw = ColorDraw::program;  // of seeded boards
+  std::string boardFile;                // "" for seeded boards
   uint64_t firstBoard = 0;
   uint64_t boardsAsked = 0;
   bool interrupted = false;
@@ -50,6 +53,7 @@ struct StudySummary {
   // The limits every search ran under: parts of one study share them.
   double timeLimitSeconds = 10;
   uint64_t memoryLimitMegabytes = 2048;
+  uint64_t expansionLimit = 0;  // 0: none
   double wallSeconds = 0;
   uint32_t threads = 1;
   uint32_t columns = 80;       // width the histogram bars may use
@@ -69,7 +73,8 @@ struct BoardOutcome;
 std::string recordBoard(StudySummary& summary, const BoardOutcome& outcome);
 
 // Which boards `count` boards from the first are and how to get them again, e.g. "Seed 7, boards
-// 0 to 99 (the same boards again: --seed 7)".
+// 0 to 99 (the same boards again: --seed 7)"; a draw other than the program's is named, e.g.
+// "Seed 7, boards 0 to 99, uniform draw (the same boards again: --seed 7 --draw uniform)".
 std::string studyOrigin(const StudySummary& summary, uint64_t count);
 
 std::string formatSummary(const StudySummary& summary);

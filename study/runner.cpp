@@ -96,7 +96,7 @@ void supplyBoard(const BoardSupply& supply, uint64_t index, BoardColors& board) 
   if (supply.fileBoards != nullptr)
     board = (*supply.fileBoards)[index];
   else
-    seededBoard(supply.seed, index, supply.side, supply.colorCount, board);
+    seededBoard(supply.seed, index, supply.side, supply.colorCount, supply.draw, board);
 }
 
 std::string checkAnswer(const BoardColors& board, const SolverChoice& solver,

@@ -18,6 +18,7 @@ struct BoardSupply {
   uint64_t seed = 0;
   uint32_t side = 0;
   uint32_t colorCount = 0;
+  ColorDraw draw = ColorDraw::program;
 };
 
 void supplyBoard(const BoardSupply& supply, uint64_t index, BoardColors& board);

@@ -45,7 +45,8 @@ constexpr SolverEntry kSolvers[] = {
      .argument = nullptr,
      .provesOptimum = true,
      .completeBoardTakesOneTurn = false,
-     .summary = "the proven fewest turns (A* search within --time-limit and --memory-limit)",
+     .summary = "the proven fewest turns (A* search within --time-limit, --expansion-limit and "
+                "--memory-limit)",
      .solve = withoutArgument<solveExact>},
 };
 

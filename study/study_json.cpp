@@ -1,5 +1,7 @@
 #include "study/study_json.h"
 
+#include <cmath>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 using nlohmann::json;
@@ -35,6 +37,14 @@ TurnStats statsFromJson(const json& document) {
   return stats;
 }
 
+json limitsToJson(const StudySummary& summary) {
+  // No time limit (an expansion limit alone) is written as null: JSON has no infinity.
+  const bool timed = std::isfinite(summary.timeLimitSeconds);
+  return {{"time_seconds", timed ? json(summary.timeLimitSeconds) : json(nullptr)},
+          {"memory_megabytes", summary.memoryLimitMegabytes},
+          {"expansions", summary.expansionLimit}};
+}
+
 }  // namespace
 
 std::string studyToJson(const StudySummary& summary) {
@@ -49,17 +59,16 @@ std::string studyToJson(const StudySummary& summary) {
                  {"missing", summary.missingBoards},
                  {"side", {summary.minSide, summary.maxSide}},
                  {"colors", {summary.minColors, summary.maxColors}}};
-  if (summary.boardFile.empty())
+  if (summary.boardFile.empty()) {
     boards["seed"] = summary.seed;
-  else
+    boards["draw"] = colorDrawName(summary.draw);
+  } else
     boards["file"] = summary.boardFile;
   const json document = {{"program", "tidefill-study"},
                          {"version", TIDEFILL_VERSION},
                          {"format", kFormat},
                          {"boards", boards},
-                         {"limits",
-                          {{"time_seconds", summary.timeLimitSeconds},
-                           {"memory_megabytes", summary.memoryLimitMegabytes}}},
+                         {"limits", limitsToJson(summary)},
                          {"ended",
                           {{"interrupted", summary.interrupted},
                            {"write_failed", summary.writeFailed},
@@ -89,12 +98,19 @@ std::variant<StudySummary, std::string> studyFromJson(const std::string& text) {
     summary.maxSide = boards.at("side").at(1).get<uint32_t>();
     summary.minColors = boards.at("colors").at(0).get<uint32_t>();
     summary.maxColors = boards.at("colors").at(1).get<uint32_t>();
-    if (boards.contains("seed"))
+    if (boards.contains("seed")) {
       summary.seed = boards.at("seed").get<uint64_t>();
-    else
+      const auto draw = colorDrawNamed(boards.at("draw").get<std::string>());
+      if (!draw) return std::string("names a colour draw this version does not know");
+      summary.draw = *draw;
+    } else
       summary.boardFile = boards.at("file").get<std::string>();
-    summary.timeLimitSeconds = document.at("limits").at("time_seconds").get<double>();
-    summary.memoryLimitMegabytes = document.at("limits").at("memory_megabytes").get<uint64_t>();
+    const json& limits = document.at("limits");
+    summary.timeLimitSeconds = limits.at("time_seconds").is_null()
+                                   ? std::numeric_limits<double>::infinity()
+                                   : limits.at("time_seconds").get<double>();
+    summary.memoryLimitMegabytes = limits.at("memory_megabytes").get<uint64_t>();
+    summary.expansionLimit = limits.at("expansions").get<uint64_t>();
     const json& ended = document.at("ended");
     summary.interrupted = ended.at("interrupted").get<bool>();
     summary.writeFailed = ended.at("write_failed").get<bool>();

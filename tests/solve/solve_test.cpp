@@ -196,6 +196,63 @@ TEST(SolveLimits, ExactStopsAtTimeAndMemoryLimits) {
   EXPECT_GT(small.searchBytes, littleMemory.memoryLimitBytes / 2);
 }
 
+SolveLimits expansions(uint64_t limit) {
+  SolveLimits limits;
+  limits.timeLimitSeconds = std::numeric_limits<double>::infinity();
+  limits.expansionLimit = limit;
+  return limits;
+}
+
+void expectSameSolution(const Solution& a, const Solution& b) {
+  EXPECT_EQ(a.moves, b.moves);
+  EXPECT_EQ(a.proven, b.proven);
+  EXPECT_EQ(a.bound, b.bound);
+  EXPECT_EQ(a.expanded, b.expanded);
+}
+
+// The budget is exact: a search cut at N expansions has made exactly N, answers the same every
+// time, and one allowed all the expansions it needs answers as if it had no budget.
+TEST(SolveLimits, ExpansionLimitCutsExactAndBeamAtACount) {
+  const BoardColors board = randomBoard(14, 6, 42);
+  const RegionGraph graph = graphOf(board);
+  const Solution free = solveExact(graph, expansions(0));
+  ASSERT_TRUE(free.proven);
+  const Solution beam = solveBeam(graph, 16, {});
+  ASSERT_GT(free.expanded, beam.expanded + 1) << "the board must need the A* search";
+
+  for (const uint64_t limit : {uint64_t{1}, uint64_t{100}, free.expanded - 1}) {
+    SCOPED_TRACE(limit);
+    const Solution cut = solveExact(graph, expansions(limit));
+    checkCutOff(board, cut);
+    EXPECT_FALSE(cut.interrupted);
+    EXPECT_EQ(cut.expanded, limit);
+    expectSameSolution(solveExact(graph, expansions(limit)), cut);
+  }
+  // One short of the proof, the search had reached the optimum's own layer.
+  EXPECT_EQ(solveExact(graph, expansions(free.expanded - 1)).bound, free.moves.size() - 1);
+  expectSameSolution(solveExact(graph, expansions(free.expanded)), free);
+  expectSameSolution(solveExact(graph, expansions(uint64_t{1} << 40)), free);
+
+  const Solution wholeBeam = solveBeam(graph, 10, {});
+  for (const uint64_t limit : {uint64_t{1}, uint64_t{50}}) {
+    const Solution cut = solveBeam(graph, 10, expansions(limit));
+    EXPECT_EQ(replayMoves(board, cut.moves), cut.moves.size());
+    EXPECT_EQ(cut.expanded, limit);
+    EXPECT_EQ(cut.bound, wholeBeam.bound);
+  }
+  expectSameSolution(solveBeam(graph, 10, expansions(wholeBeam.expanded)), wholeBeam);
+}
+
+// Past 2^16 expansions exact runs a wider beam; its expansions come out of the same budget.
+TEST(SolveLimits, ExactsWiderBeamsSpendTheSameBudget) {
+  const BoardColors board = randomBoard(12, 10, 3);
+  const RegionGraph graph = graphOf(board);
+  const Solution cut = solveExact(graph, expansions(70000));
+  checkCutOff(board, cut);
+  EXPECT_EQ(cut.expanded, 70000u);
+  expectSameSolution(solveExact(graph, expansions(70000)), cut);
+}
+
 TEST(SolveLimits, StopFlagEndsEverySolverWithACompleteAnswer) {
   const BoardColors board = randomBoard(40, 10, 5);
   const RegionGraph graph = graphOf(board);

@@ -192,10 +192,44 @@ def test_limits(scratch):
     check(status == 0 and time.monotonic() - started < 5 and rows[0][8] == "1" and
           int(rows[0][2]) == len(rows[0][9].split()), "beam:20000 stops at the time limit",
           "%s %.1f s %s" % (status, time.monotonic() - started, rows))
-    for args in (["--time-limit", "0"], ["--memory-limit", "1"], ["--solver", "beam"],
+    for args in (["--time-limit", "0"], ["--memory-limit", "1"], ["--expansion-limit", "0"],
+                 ["--expansion-limit", "-5"], ["--expansion-limit", "1e3"], ["--solver", "beam"],
                  ["--solver", "beam:0"], ["--solver", "exact:2"]):
         status, _, err = run(*args)
         check(status == 2, "bad limit or solver %s" % args, err)
+
+
+def test_expansion_limit(scratch):
+    """A count of expansions cuts the searches alike on any thread count and on every run."""
+    study = ["--seed", "9", "--boards", "30", "--size", "11", "--colors", "6", "--solver",
+             "beam:30,exact", "--moves", "--quiet"]
+    tables = []
+    for threads in ("1", "2", "2"):
+        csv = os.path.join(scratch, "expansions%d.csv" % len(tables))
+        status, _, err = run(*study, "--expansion-limit", "300", "--threads", threads,
+                             "--csv", csv)
+        check(status == 0, "a study with an expansion limit on %s threads" % threads, err)
+        tables.append(csv_rows(csv))
+    check(tables[0] == tables[1] == tables[2], "the same CSV on 1 and 2 threads and again")
+    free = os.path.join(scratch, "unlimited.csv")
+    status, _, _ = run(*study, "--csv", free)
+    check(status == 0, "the same study without the limit")
+    limited, unlimited = tables[0][1], csv_rows(free)[1]
+    check(len(limited) == len(unlimited) == 60, "every board of both studies")
+    optimum = {row[0]: int(row[2]) for row in unlimited if row[1] == "exact" and row[3] == "1"}
+    check(len(optimum) == 30, "without the limit exact proves every board")
+    proven = [row[3] == "1" for row in limited if row[1] == "exact"]
+    check(0 < sum(proven) < len(proven), "the limit leaves some boards unproven, not all",
+          str(proven))
+    for row in limited:
+        board, turns, bound = row[0], int(row[2]), int(row[4])
+        best = optimum.get(board, -1)
+        check(turns == len(row[7].split()) and bound <= best <= turns and
+              (row[3] == "0" or turns == best),
+              "board %s: %s's answer and bound hold against the optimum" % (board, row[1]),
+              str(row))
+    check(any(a[2] != b[2] for a, b in zip(limited, unlimited) if a[1] == "beam:30"),
+          "the limit cuts beam:W short too")
 
 
 def test_reproducible(scratch):
@@ -246,10 +280,47 @@ def test_board_files(scratch):
     check(not os.path.exists(os.path.join(scratch, "none.csv")), "nothing solved or written")
 
 
+def read_board_file(path):
+    """The header comment and each board's tiles, row after row."""
+    with open(path) as f:
+        lines = f.read().splitlines()
+    rows = [line.split() for line in lines if line and not line.startswith("#")]
+    boards = []
+    while rows:
+        side = int(rows[0][0])
+        boards.append([int(c) for row in rows[1:side + 1] for c in row])
+        rows = rows[side + 1:]
+    return lines[0], boards
+
+
+def test_draw(scratch):
+    boards = os.path.join(scratch, "uniform.txt")
+    status, out, err = run("--seed", "7", "--boards", "20", "--size", "6", "--colors", "4",
+                           "--draw", "uniform", "--write-boards", boards, "--quiet")
+    check(status == 0, "a study of uniform boards", err)
+    origin = "Seed 7, boards 0 to 19, uniform draw (the same boards again: --seed 7 --draw uniform)"
+    check(origin in out.splitlines(), "the summary names the draw", out)
+    header, uniform = read_board_file(boards)
+    check(header == "# tidefill-study boards; " + origin, "the board file names the draw", header)
+    check(len(uniform) == 20 and all(len(board) == 36 for board in uniform), "20 boards written")
+
+    program = os.path.join(scratch, "program.txt")
+    default = os.path.join(scratch, "default.txt")
+    status, out, _ = run("--seed", "7", "--boards", "20", "--size", "6", "--colors", "4",
+                         "--draw", "program", "--write-boards", program, "--quiet")
+    check(status == 0 and "Seed 7, boards 0 to 19 (the same boards again: --seed 7)" in out,
+          "the program's draw goes unnamed, as before", out)
+    run("--seed", "7", "--boards", "20", "--size", "6", "--colors", "4", "--write-boards",
+        default)
+    check(read_board_file(program) == read_board_file(default), "--draw program is the default")
+    check(read_board_file(program)[1] != uniform, "the two draws give other boards")
+
+
 def test_bad_usage():
     for args in (["--size", "2"], ["--colors", "x"], ["--boards", "0"], ["--bogus"],
                  ["--seed", "-3"], ["--threads", "0"], ["--solver", "best"],
-                 ["--from", "a.txt", "--seed", "1"], ["extra"]):
+                 ["--from", "a.txt", "--seed", "1"], ["--draw", "even"],
+                 ["--from", "a.txt", "--draw", "uniform"], ["extra"]):
         status, out, err = run(*args)
         lines = err.splitlines()
         check(status == 2 and out == "" and len(lines) == 2 and
@@ -367,7 +438,7 @@ def main():
     PROGRAM = parser.parse_args().program
     with tempfile.TemporaryDirectory() as scratch:
         for test in (test_summary_and_csv, test_plot, test_solvers, test_limits,
-                     test_reproducible, test_board_files):
+                     test_expansion_limit, test_reproducible, test_board_files, test_draw):
             test(scratch)
         test_bad_usage()
         if os.name == "posix":

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <variant>
@@ -10,14 +11,16 @@
 
 #include "study/boards.h"
 #include "study/escape.h"
+#include "study/options.h"
 #include "study/report.h"
 #include "study/runner.h"
 
 namespace {
 
-BoardColors seeded(uint64_t seed, uint64_t index, uint32_t side = 14, uint32_t colors = 6) {
+BoardColors seeded(uint64_t seed, uint64_t index, uint32_t side = 14, uint32_t colors = 6,
+                   ColorDraw draw = ColorDraw::program) {
   BoardColors board;
-  seededBoard(seed, index, side, colors, board);
+  seededBoard(seed, index, side, colors, draw, board);
   return board;
 }
 
@@ -37,6 +40,35 @@ TEST(SeededBoards, EndColoursAreHalfAsFrequent) {
   const double middle = (counts[1] + counts[2] + counts[3]) / 3.0;
   EXPECT_NEAR(counts[0] / middle, 0.5, 0.05);
   EXPECT_NEAR(counts[4] / middle, 0.5, 0.05);
+}
+
+// A study that names no draw gets the boards it got before there was a choice: these digests
+// (FNV-1a over every tile, board after board) were taken from such a build.
+TEST(SeededBoards, TheDefaultDrawKeepsItsBoards) {
+  const auto digest = [](BoardSupply supply, uint64_t boards) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    BoardColors board;
+    for (uint64_t i = 0; i < boards; ++i) {
+      supplyBoard(supply, i, board);
+      for (const uint8_t color : board.colors) hash = (hash ^ color) * 0x100000001b3ull;
+    }
+    return hash;
+  };
+  EXPECT_EQ(digest(BoardSupply{nullptr, 2026, 14, 6}, 100), 0x0eca39b166ff3c01ull);
+  EXPECT_EQ(digest(BoardSupply{nullptr, 3, 9, 32}, 50), 0x7c6389f8c64084feull);
+}
+
+TEST(SeededBoards, UniformDrawIsPinnedAndEven) {
+  // Worked out apart from the program, from SplitMix64 and (output * colours) >> 32.
+  EXPECT_EQ(seeded(7, 0, 4, 6, ColorDraw::uniform).colors,
+            (std::vector<uint8_t>{4, 3, 3, 3, 2, 1, 5, 5, 5, 0, 5, 2, 0, 1, 5, 4}));
+  EXPECT_EQ(seeded(7, 1, 3, 3, ColorDraw::uniform).colors,
+            (std::vector<uint8_t>{1, 2, 2, 2, 1, 1, 2, 0, 0}));
+  std::vector<uint64_t> counts(5, 0);
+  for (uint64_t i = 0; i < 200; ++i)
+    for (uint8_t color : seeded(1, i, 20, 5, ColorDraw::uniform).colors) ++counts[color];
+  for (size_t c = 0; c < counts.size(); ++c)
+    EXPECT_NEAR(counts[c] / (200 * 400 / 5.0), 1.0, 0.03) << "colour " << c;
 }
 
 std::variant<std::vector<BoardColors>, BoardFileError> read(const std::string& text) {
@@ -109,6 +141,26 @@ TEST(BoardFiles, MessagesEscapeWhatWouldActOnTheTerminal) {
   // Invalid UTF-8: a lone continuation, a cut sequence, an overlong form, a surrogate, C1.
   EXPECT_EQ(escapedForTerminal("\x80 \xe2\x86 \xc0\xaf \xed\xa0\x80 \xc2\x9b"),
             "\\x80 \\xe2\\x86 \\xc0\\xaf \\xed\\xa0\\x80 \\xc2\\x9b");
+}
+
+StudySetup setUpFrom(std::vector<const char*> args) {
+  args.insert(args.begin(), kProgram);
+  const auto options = parseOptions(static_cast<int>(args.size()), args.data());
+  return std::get<StudySetup>(setUpStudy(std::get<StudyOptions>(options)));
+}
+
+// A count of expansions repeats on any machine only when no default time limit stands beside
+// it; a time limit given with it still holds.
+TEST(StudySetup, ExpansionLimitAloneLiftsTheDefaultTimeLimit) {
+  EXPECT_EQ(setUpFrom({}).plan.limits.timeLimitSeconds, 10);
+  EXPECT_EQ(setUpFrom({}).plan.limits.expansionLimit, 0u);
+  const SolveLimits alone = setUpFrom({"--expansion-limit", "5000"}).plan.limits;
+  EXPECT_EQ(alone.expansionLimit, 5000u);
+  EXPECT_TRUE(std::isinf(alone.timeLimitSeconds));
+  const SolveLimits both =
+      setUpFrom({"--time-limit", "2", "--expansion-limit", "5000"}).plan.limits;
+  EXPECT_EQ(both.expansionLimit, 5000u);
+  EXPECT_EQ(both.timeLimitSeconds, 2);
 }
 
 // Turn counts of a plan, in the order they were delivered.
