@@ -2,14 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <set>
-#include <sstream>
-#include <thread>
-
 #include "play/play_layout.h"
-#include "solve/region_graph.h"
-#include "study/boards.h"
 #include "view/palette.h"
 
 namespace {
