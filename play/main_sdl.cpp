@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "play/play_layout.h"
@@ -177,11 +178,13 @@ int run(const PlayOptions& options, BoardSource source) {
   };
 
   resultEvent = SDL_RegisterEvents(1);
-  PlaySession session(options, std::move(source), std::cout, [] {
+  // Its threads wake the loop through the window, so it ends before the window does.
+  auto owned = std::make_unique<PlaySession>(options, std::move(source), std::cout, [] {
     SDL_Event event{};
     event.type = resultEvent;
     SDL_PushEvent(&event);
   });
+  PlaySession& session = *owned;
   view.layout = layOut(side, colorCount, cellFor(side, colorCount));
   view.colorCount = colorCount;
   view.window =
@@ -218,6 +221,7 @@ int run(const PlayOptions& options, BoardSource source) {
       while (running && SDL_PollEvent(&event) != 0) running = handle(event, view, session, repaint);
     }
   }
+  owned.reset();
   TTF_CloseFont(view.font);
   TTF_CloseFont(view.boldFont);
   SDL_DestroyWindow(view.window);
