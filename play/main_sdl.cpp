@@ -1,7 +1,9 @@
 // tidefill-play on SDL2: opens the window and runs the event loop; the window's drawing and input
 // are sdl_play_window.cpp, everything else is portable (play_session.h).
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <SDL_ttf.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,7 +19,10 @@
 namespace {
 
 constexpr const char* kTitle = "Tidefill Play";
-constexpr int kIdleWaitMs = 50;
+// How long the loop sleeps between looks at the searches while it awaits a result, and when it
+// awaits none (only input can change anything then).
+constexpr int kAwaitingWaitMs = 10;
+constexpr int kIdleWaitMs = 250;
 
 // Runs `action` at the end of the scope: SDL's and SDL_ttf's shutdowns on every way out.
 struct AtExit {
@@ -25,13 +30,30 @@ struct AtExit {
   ~AtExit() { action(); }
 };
 
-// The event a worker thread pushes when a result is in, so that the loop wakes at once.
-Uint32 resultEvent = 0;
-
 TTF_Font* openFont(const char* path, int style) {
   TTF_Font* font = TTF_OpenFont(path, 14);
   if (font != nullptr) TTF_SetFontStyle(font, style);
   return font;
+}
+
+// Sleeps until the window system has input or `ms` have passed. Not SDL_WaitEventTimeout: for
+// each event it takes while waiting, SDL sends the window a wake-up over a second connection,
+// and one sent just before the window closes can reach the server after the window is gone, an
+// X error that ends the program with status 1.
+void waitForInput(SDL_Window* window, int ms) {
+  SDL_PumpEvents();
+  if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+    // SDL_PumpEvents has read every event the connection held, so the descriptor tells.
+    pollfd connection{ConnectionNumber(info.info.x11.display), POLLIN, 0};
+    poll(&connection, 1, ms);
+    return;
+  }
+#endif
+  SDL_Delay(static_cast<Uint32>(std::min(ms, 5)));  // other window systems: a short nap
 }
 
 int run(const PlayOptions& options, BoardSource source) {
@@ -68,13 +90,9 @@ int run(const PlayOptions& options, BoardSource source) {
     return options.cell ? *options.cell : fittingCell(boardSide, boardColors, usable.w, usable.h);
   };
 
-  resultEvent = SDL_RegisterEvents(1);
-  // Its threads wake the loop through the window, so it ends before the window does.
-  auto owned = std::make_unique<PlaySession>(options, std::move(source), std::cout, [] {
-    SDL_Event event{};
-    event.type = resultEvent;
-    SDL_PushEvent(&event);
-  });
+  // The loop looks for results itself: an event pushed from another thread would be sent to
+  // the window over a connection of its own and could arrive after the window is gone.
+  auto owned = std::make_unique<PlaySession>(options, std::move(source), std::cout, [] {});
   PlaySession& session = *owned;
   view.layout = layOut(side, colorCount, cellFor(side, colorCount));
   view.colorCount = colorCount;
@@ -101,17 +119,15 @@ int run(const PlayOptions& options, BoardSource source) {
       paintPlayWindow(view, session);
       repaint = false;
     }
-    int waitMs = kIdleWaitMs;
+    int waitMs = session.awaitsResults() ? kAwaitingWaitMs : kIdleWaitMs;
     if (const auto step = session.nextWatchStep()) {
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(*step - Clock::now());
-      waitMs = static_cast<int>(std::clamp<int64_t>(left.count(), 0, kIdleWaitMs));
+      waitMs = static_cast<int>(std::clamp<int64_t>(left.count(), 0, waitMs));
     }
+    waitForInput(view.window, waitMs);
     SDL_Event event;
-    if (SDL_WaitEventTimeout(&event, waitMs) != 0) {
+    while (running && SDL_PollEvent(&event) != 0)
       running = handlePlayEvent(event, view, session, repaint);
-      while (running && SDL_PollEvent(&event) != 0)
-        running = handlePlayEvent(event, view, session, repaint);
-    }
   }
   owned.reset();
   TTF_CloseFont(view.font);

@@ -161,6 +161,10 @@ bool PlaySession::update(Clock::time_point now) {
   return changed;
 }
 
+bool PlaySession::awaitsResults() const {
+  return bestLineDue_ || hintDue_ || solvedLineDue_ || watchAnswer_.valid() || !analyst_.lookup({});
+}
+
 std::optional<Clock::time_point> PlaySession::nextWatchStep() const {
   if (!watchMoves_ || state_.moves.size() >= watchMoves_->moves.size()) return std::nullopt;
   return watchDue_;

@@ -54,6 +54,9 @@ class PlaySession {
   // Takes in the searches' results and plays the watched solver's moves that are due. True when
   // what the window shows has changed.
   bool update(Clock::time_point now);
+  // A line, a hint, the status lines or the watched solver wait for a search: update has
+  // something to take in soon.
+  bool awaitsResults() const;
   // When update has a watched move to play next, if one is waiting.
   std::optional<Clock::time_point> nextWatchStep() const;
 
