@@ -296,7 +296,7 @@ def case_hint_starts_an_optimal_sequence(options, xvfb):
         rest = study_answers(options, after)[(0, "exact")][0]
         check(rest == optimum - 1, "the hint leaves %d moves where the optimum is %d"
               % (rest, optimum))
-        play.key(key_of(colour))
+        play.click(x + SWATCH // 2, y + SWATCH // 2)  # a click on a swatch plays its colour
         play.expect(r"Move 1: colour %d" % colour)
         play.expect(r"Best from here after move 1: %d" % (optimum - 1))
         play.close_window()

@@ -129,6 +129,26 @@ TEST(PlaySession, WatchedSolverPlaysItsMovesAsTheStudyCountsThem) {
   EXPECT_EQ(lines.session.state().moves, greedy.moves);
 }
 
+// A search whose position has been left is stopped, so the position in hand is answered at once
+// even while a search that would take many seconds was running.
+TEST(Analyst, StopsTheSearchOfAPositionLeft) {
+  BoardColors hard;
+  seededBoard(3, 0, 24, 10, hard);  // runs to any time limit; at 64 x 64 the memory runs out first
+  const BoardColors solved{3, 2, std::vector<uint8_t>(9, 1)};
+  Analyst analyst(60, [] {});
+  analyst.newBoard(hard);
+  analyst.setPosition({}, hard);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const auto asked = std::chrono::steady_clock::now();
+  analyst.setPosition({1}, solved);
+  while (!analyst.lookup({1})) {
+    ASSERT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(analyst.lookup({1})->best, 0u);
+  EXPECT_FALSE(analyst.lookup({}));  // stopped, so no answer for it
+}
+
 TEST(PlaySession, UnprovenSearchesGiveBounds) {
   PositionAnalysis analysis{21, 18, false, 2};
   EXPECT_EQ(movesText(analysis), "between 18 and 21");
