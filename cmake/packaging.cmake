@@ -11,13 +11,17 @@ else()
 endif()
 
 install(TARGETS tidefill tidefill-study RUNTIME DESTINATION ${TIDEFILL_BIN_DIR})
+if(TARGET tidefill-play)
+  install(TARGETS tidefill-play RUNTIME DESTINATION ${TIDEFILL_BIN_DIR})
+endif()
 install(FILES README.md LICENSE DESTINATION ${TIDEFILL_DOC_DIR})
 if(NOT WIN32)
   install(FILES packaging/copyright DESTINATION ${TIDEFILL_DOC_DIR})
 endif()
 
 if(NOT WIN32)
-  install(FILES packaging/tidefill.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+  install(FILES packaging/tidefill.desktop packaging/tidefill-play.desktop
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
   install(FILES packaging/tidefill.svg
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
   # The manual page is made from the tool's own --help, so the two never disagree.
@@ -51,8 +55,22 @@ if(NOT WIN32)
       COMMENT "Making the manual page of tidefill-study")
     add_custom_target(tidefill_study_man ALL DEPENDS ${TIDEFILL_STUDY_MAN})
     install(FILES ${TIDEFILL_STUDY_MAN} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    if(TARGET tidefill-play)
+      set(TIDEFILL_PLAY_MAN ${CMAKE_BINARY_DIR}/tidefill-play.1.gz)
+      add_custom_command(
+        OUTPUT ${TIDEFILL_PLAY_MAN}
+        COMMAND ${HELP2MAN} --no-info --section 1 --source "Tidefill ${PROJECT_VERSION}"
+                --name "play the colour-region puzzle with the proven optimum beside you"
+                --include ${PROJECT_SOURCE_DIR}/packaging/tidefill-play.h2m
+                --output ${CMAKE_BINARY_DIR}/tidefill-play.1 $<TARGET_FILE:tidefill-play>
+        COMMAND ${GZIP} -9nf ${CMAKE_BINARY_DIR}/tidefill-play.1
+        DEPENDS tidefill-play ${PROJECT_SOURCE_DIR}/packaging/tidefill-play.h2m
+        COMMENT "Making the manual page of tidefill-play")
+      add_custom_target(tidefill_play_man ALL DEPENDS ${TIDEFILL_PLAY_MAN})
+      install(FILES ${TIDEFILL_PLAY_MAN} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
   else()
-    message(STATUS "help2man or gzip not found: tidefill-study gets no manual page")
+    message(STATUS "help2man or gzip not found: tidefill-study and tidefill-play get no manual page")
   endif()
 endif()
 
@@ -77,9 +95,12 @@ else()
          "turn at a time while a window shows the board, answers queries about tiles\n"
          "and regions at the terminal, and reports statistics over series of boards.\n"
          "tidefill-study solves thousands of reproducible boards on every core and\n"
-         "reports the turns they need.")
+         "reports the turns they need. tidefill-play lets a person play, with the\n"
+         "proven fewest moves from the position in hand beside them.")
   # Dependencies are read off the executables, so the package pulls in exactly the SDL2 and C++
   # runtime they link.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # tidefill-play writes its labels in this font, which no library dependency brings.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-dejavu-core)
 endif()
 include(CPack)

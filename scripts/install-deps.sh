@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libsdl2-dev libcli11-dev nlohmann-json3-dev help2man)
+          libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libcli11-dev nlohmann-json3-dev help2man)
 if [[ "${1:-}" == "test" ]]; then
   packages+=(python3 xvfb xauth x11-utils xdotool valgrind dbus-daemon clang libclang-rt-dev lintian
              g++-mingw-w64-x86-64-posix wine wine64)

@@ -18,8 +18,10 @@ cpack --preset release >/dev/null
 deb=$root/build/release/tidefill_${version}_amd64.deb
 [[ -f "$deb" ]] && pass "package $deb" || fail "no package $deb"
 contents=$(dpkg-deb -c "$deb")
-for path in usr/bin/tidefill usr/bin/tidefill-study usr/share/doc/tidefill/README.md \
-            usr/share/doc/tidefill/LICENSE usr/share/applications/tidefill.desktop \
+for path in usr/bin/tidefill usr/bin/tidefill-study usr/bin/tidefill-play \
+            usr/share/doc/tidefill/README.md usr/share/doc/tidefill/LICENSE \
+            usr/share/applications/tidefill.desktop usr/share/applications/tidefill-play.desktop \
+            usr/share/man/man1/tidefill-play.1.gz \
             usr/share/man/man1/tidefill-study.1.gz usr/share/man/man1/tidefill.1.gz \
             usr/share/doc/tidefill/copyright usr/share/doc/tidefill/changelog.gz; do
   grep -q " \./$path\$" <<<"$contents" && pass "package holds /$path" || fail "package lacks /$path"
@@ -39,6 +41,8 @@ else
     pass "tidefill-study is on the PATH" || fail "tidefill-study is not on the PATH"
   [[ $(tidefill-study --version) == "tidefill-study $version" ]] &&
     pass "installed tidefill-study --version" || fail "installed tidefill-study --version"
+  [[ $(tidefill-play --version) == "tidefill-play $version" ]] &&
+    pass "installed tidefill-play --version" || fail "installed tidefill-play --version"
   tidefill-study --seed 1 --boards 20 --size 8 --colors 4 | grep -q '^Ran 20 simulations' &&
     pass "a study from the installed program" || fail "a study from the installed program"
   # The program asks its first question in a terminal; the dummy video driver stands in for a
@@ -65,7 +69,8 @@ PY
     fail "tidefill from the PATH did not ask its first question"
   fi
   $sudo apt-get remove -y -qq tidefill >/dev/null
-  [[ ! -e /usr/bin/tidefill && ! -e /usr/bin/tidefill-study ]] && pass "package removed" ||
+  [[ ! -e /usr/bin/tidefill && ! -e /usr/bin/tidefill-study && ! -e /usr/bin/tidefill-play ]] &&
+    pass "package removed" ||
     fail "package left files behind"
 fi
 

@@ -9,3 +9,8 @@ struct PaletteColor {
 
 // v = u * 16777215 in single precision, truncated; channels from bits 16-23, 8-15 and 0-7.
 PaletteColor paletteColorFromDraw(float u);
+
+// The fixed palette of the play window: colours 0..7 are a set that people with every common
+// kind of colour blindness tell apart, the rest are distinct further hues and shades. Any index
+// below maxColors (32).
+PaletteColor fixedPaletteColor(uint32_t color);
