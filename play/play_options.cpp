@@ -16,6 +16,7 @@ int usageError(const std::string& message) {
 
 struct RawOptions {
   std::string seedText;
+  std::string drawName;
   std::string watchName;
   uint32_t cell = 0;
 };
@@ -32,6 +33,10 @@ void addOptions(CLI::App& app, PlayOptions& options, RawOptions& raw) {
                  "Unsigned 64-bit seed: the boards tidefill-study --seed S studies (default: "
                  "from the clock, printed)")
       ->type_name("S");
+  app.add_option("--draw", raw.drawName,
+                 "How seeded boards take their colours: program (the default, as the interactive "
+                 "program draws them) or uniform, as tidefill-study --draw takes it")
+      ->type_name("DRAW");
   app.add_option("--board", options.firstBoard,
                  "Start at board K of the seed, or of the file (default 0)")
       ->type_name("K");
@@ -62,7 +67,7 @@ void addOptions(CLI::App& app, PlayOptions& options, RawOptions& raw) {
 std::string completeOptions(const CLI::App& app, const RawOptions& raw, PlayOptions& options) {
   if (app.count("--from") > 0) {
     if (options.fromPath.empty()) return "--from: the file name is empty";
-    for (const char* generated : {"--size", "--colors", "--seed"})
+    for (const char* generated : {"--size", "--colors", "--seed", "--draw"})
       if (app.count(generated) > 0)
         return std::string(generated) +
                " describes generated boards; --from takes them from its file";
@@ -76,6 +81,11 @@ std::string completeOptions(const CLI::App& app, const RawOptions& raw, PlayOpti
     if (error != std::errc{} || end != text.data() + text.size())
       return "--seed: " + text + " is not an unsigned 64-bit number";
     options.seed = seed;
+  }
+  if (app.count("--draw") > 0) {
+    const auto draw = colorDrawNamed(raw.drawName);
+    if (!draw) return "--draw: " + raw.drawName + " is not program or uniform";
+    options.draw = *draw;
   }
   if (app.count("--cell") > 0) options.cell = raw.cell;
   if (app.count("--watch") > 0) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <variant>
 
+#include "board/draw.h"
 #include "study/solvers.h"
 
 inline constexpr const char* kPlayProgram = "tidefill-play";
@@ -19,10 +20,11 @@ inline constexpr uint32_t kLargestDefaultCell = 48;
 struct PlayOptions {
   uint32_t side = 14;
   uint32_t colorCount = 6;
-  std::optional<uint64_t> seed;  // none: from the clock
-  uint64_t firstBoard = 0;       // --board: of the seed, or of the file
-  std::string fromPath;          // "-" is standard input
-  std::optional<uint32_t> cell;  // none: the largest that fits the screen
+  std::optional<uint64_t> seed;         // none: from the clock
+  ColorDraw draw = ColorDraw::program;  // how seeded boards take their colours, as in the study
+  uint64_t firstBoard = 0;              // --board: of the seed, or of the file
+  std::string fromPath;                 // "-" is standard input
+  std::optional<uint32_t> cell;         // none: the largest that fits the screen
   std::optional<SolverChoice> watch;
   uint32_t pauseMs = 500;
   double timeLimitSeconds = 10;

@@ -45,7 +45,7 @@ void PlaySession::begin() {
 void PlaySession::deal() {
   BoardColors board;
   if (source_.fileBoards.empty())
-    seededBoard(source_.seed, boardIndex_, source_.side, source_.colorCount, board);
+    seededBoard(source_.seed, boardIndex_, source_.side, source_.colorCount, source_.draw, board);
   else
     board = source_.fileBoards.at(boardIndex_);
   startPlay(state_, board);
@@ -197,6 +197,7 @@ std::variant<BoardSource, std::string> boardSource(const PlayOptions& options) {
   BoardSource source;
   if (options.fromPath.empty()) {
     source.seed = options.seed ? *options.seed : seedFromClock();
+    source.draw = options.draw;
     source.side = options.side;
     source.colorCount = options.colorCount;
     return source;

@@ -25,6 +25,7 @@ struct BoardSource {
   std::vector<BoardColors> fileBoards;  // empty: seeded boards
   std::string fileName;                 // as the lines name it
   uint64_t seed = 0;
+  ColorDraw draw = ColorDraw::program;
   uint32_t side = 14;
   uint32_t colorCount = 6;
 };

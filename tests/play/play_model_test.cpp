@@ -78,7 +78,8 @@ TEST(PlayModel, CountedMovesCountAsTheSolversDo) {
 TEST(PlayModel, SolverAnswersSolveSeededBoards) {
   for (uint64_t index = 0; index < 20; ++index) {
     BoardColors board;
-    seededBoard(42, index, 3 + static_cast<uint32_t>(index % 12), 2 + index % 7, board);
+    seededBoard(42, index, 3 + static_cast<uint32_t>(index % 12), 2 + index % 7, ColorDraw::program,
+                board);
     const Solution solution = solveDistance(buildRegionGraph(board));
     PlayState state;
     startPlay(state, board);

@@ -39,6 +39,8 @@ TEST(PlayOptions, DefaultsRangesAndRefusals) {
   EXPECT_EQ(given.cell, 8u);
   ASSERT_TRUE(given.watch);
   EXPECT_EQ(given.watch->label, "beam:4");
+  EXPECT_EQ(defaults.draw, ColorDraw::program);
+  EXPECT_EQ(parsed({"--draw", "uniform"}).draw, ColorDraw::uniform);
 
   for (const auto& bad : std::vector<std::vector<const char*>>{{"--size", "2"},
                                                                {"--size", "65"},
@@ -54,6 +56,8 @@ TEST(PlayOptions, DefaultsRangesAndRefusals) {
                                                                {"--time-limit", "0"},
                                                                {"--from", ""},
                                                                {"--from", "b", "--seed", "1"},
+                                                               {"--from", "b", "--draw", "uniform"},
+                                                               {"--draw", "fair"},
                                                                {"--unknown"},
                                                                {"stray"}})
     EXPECT_EQ(refusal(bad), 2) << bad.front();

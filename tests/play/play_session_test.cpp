@@ -57,7 +57,7 @@ TEST(PlaySession, OptimalPlayWithHintsReachesTheOptimum) {
   SessionLines lines(options, seeded(2026, 8, 4));
   lines.session.begin();
   BoardColors board;
-  seededBoard(2026, 5, 8, 4, board);
+  seededBoard(2026, 5, 8, 4, ColorDraw::program, board);
   EXPECT_EQ(lines.session.state().start, board);
   lines.waitFor("Board 5 of seed 2026: 8x8, 4 colours\n");
   const Solution optimum = solveExact(buildRegionGraph(board));
@@ -111,7 +111,7 @@ TEST(PlaySession, IgnoredMovesTakeBackRestartAndNextBoard) {
   lines.session.nextBoard();
   lines.waitFor("Board 1 of seed 7: 6x6, 3 colours\n");
   BoardColors next;
-  seededBoard(7, 1, 6, 3, next);
+  seededBoard(7, 1, 6, 3, ColorDraw::program, next);
   EXPECT_EQ(lines.session.state().start, next);
 }
 
@@ -120,7 +120,7 @@ TEST(PlaySession, WatchedSolverPlaysItsMovesAsTheStudyCountsThem) {
   SessionLines lines(options, seeded(11, 10, 5));
   lines.session.begin();
   BoardColors board;
-  seededBoard(11, 0, 10, 5, board);
+  seededBoard(11, 0, 10, 5, ColorDraw::program, board);
   SolverOutcome greedy;
   runSolver(*options.watch, buildRegionGraph(board), 0, {}, greedy);
   lines.waitFor("Solved board 0 in " + std::to_string(greedy.turns) + " moves;");
@@ -133,7 +133,8 @@ TEST(PlaySession, WatchedSolverPlaysItsMovesAsTheStudyCountsThem) {
 // even while a search that would take many seconds was running.
 TEST(Analyst, StopsTheSearchOfAPositionLeft) {
   BoardColors hard;
-  seededBoard(3, 0, 24, 10, hard);  // runs to any time limit; at 64 x 64 the memory runs out first
+  seededBoard(3, 0, 24, 10, ColorDraw::program,
+              hard);  // runs to any time limit; at 64 x 64 the memory runs out first
   const BoardColors solved{3, 2, std::vector<uint8_t>(9, 1)};
   Analyst analyst(60, [] {});
   analyst.newBoard(hard);
