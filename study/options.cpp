@@ -265,6 +265,7 @@ std::string completeOptions(const CLI::App& app, const RawOptions& raw, StudyOpt
   if (options.csvPath == "-" && options.jsonPath == "-")
     return "--csv - and --json - would both take standard output";
   options.boardCountGiven = app.count("--boards") > 0;
+  options.threadsGiven = app.count("--threads") > 0;
   if (app.count("--seed") > 0) {
     uint64_t seed = 0;
     const std::string& text = raw.seedText;
@@ -332,10 +333,11 @@ std::string partPath(const std::string& path, uint64_t first) {
 
 }  // namespace
 
-std::string restOfStudy(const StudyOptions& options, const StudySummary& summary) {
+std::string restOfStudy(const StudyOptions& options, const StudySummary& summary,
+                        const char* program) {
   const uint64_t first = summary.firstBoard + boardsDone(summary);
   const uint64_t left = summary.boardsAsked - boardsDone(summary);
-  std::vector<std::string> words{kProgram};
+  std::vector<std::string> words{program};
   const auto add = [&](const char* name, const std::string& value) {
     words.push_back(name);
     words.push_back(value);
@@ -357,8 +359,7 @@ std::string restOfStudy(const StudyOptions& options, const StudySummary& summary
   std::snprintf(limit, sizeof limit, "%g", options.timeLimitSeconds);
   add("--time-limit", limit);
   add("--memory-limit", std::to_string(options.memoryLimitMegabytes));
-  if (options.threads != std::thread::hardware_concurrency())
-    add("--threads", std::to_string(options.threads));
+  if (options.threadsGiven) add("--threads", std::to_string(options.threads));
   const std::pair<const char*, const std::string*> outputs[] = {
       {"--csv", &options.csvPath},
       {"--json", &options.jsonPath},
