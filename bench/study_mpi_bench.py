@@ -68,8 +68,9 @@ def main():
         boards = board_texts(short)
         # Four long searches: early, in the middle and at the very end, where a fixed split
         # or a large last chunk would leave one rank alone with them.
-        for position, board in zip((30, 200, 398, 399), [board_texts(long)[i] for i in (0, 2, 3, 4)]):
-            boards.insert(position, board)
+        slow = board_texts(long)
+        for position, index in zip((30, 200, 398, 399), (0, 2, 3, 4)):
+            boards.insert(position, slow[index])
         study_file = os.path.join(scratch, "study.txt")
         with open(study_file, "w") as f:
             f.write("".join(boards))
