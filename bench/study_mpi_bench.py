@@ -66,10 +66,10 @@ def main():
         subprocess.run([single, "--seed", "1", "--boards", "5", "--size", "18", "--colors", "8",
                         "--write-boards", long, "--quiet"], check=True, capture_output=True)
         boards = board_texts(short)
-        # Four long searches: early, in the middle and at the very end, where a fixed split
-        # or a large last chunk would leave one rank alone with them.
+        # Four long searches, all in the second half and two at the very end, where halving the
+        # boards or a large last chunk would leave one rank alone with them.
         slow = board_texts(long)
-        for position, index in zip((30, 200, 398, 399), (0, 2, 3, 4)):
+        for position, index in zip((230, 300, 398, 399), (0, 2, 3, 4)):
             boards.insert(position, slow[index])
         study_file = os.path.join(scratch, "study.txt")
         with open(study_file, "w") as f:
