@@ -286,6 +286,7 @@ std::string completeOptions(const CLI::App& app, const RawOptions& raw, StudyOpt
   // not.
   if (app.count("--expansion-limit") > 0 && app.count("--time-limit") == 0)
     options.timeLimitSeconds = std::numeric_limits<double>::infinity();
+  options.threadsGiven = app.count("--threads") > 0;
   if (app.count("--seed") > 0) {
     uint64_t seed = 0;
     const std::string& text = raw.seedText;
@@ -358,10 +359,11 @@ std::string partPath(const std::string& path, uint64_t first) {
 
 }  // namespace
 
-std::string restOfStudy(const StudyOptions& options, const StudySummary& summary) {
+std::string restOfStudy(const StudyOptions& options, const StudySummary& summary,
+                        const char* program) {
   const uint64_t first = summary.firstBoard + boardsDone(summary);
   const uint64_t left = summary.boardsAsked - boardsDone(summary);
-  std::vector<std::string> words{kProgram};
+  std::vector<std::string> words{program};
   const auto add = [&](const char* name, const std::string& value) {
     words.push_back(name);
     words.push_back(value);
@@ -388,8 +390,7 @@ std::string restOfStudy(const StudyOptions& options, const StudySummary& summary
   }
   if (options.expansionLimit > 0) add("--expansion-limit", std::to_string(options.expansionLimit));
   add("--memory-limit", std::to_string(options.memoryLimitMegabytes));
-  if (options.threads != std::thread::hardware_concurrency())
-    add("--threads", std::to_string(options.threads));
+  if (options.threadsGiven) add("--threads", std::to_string(options.threads));
   const std::pair<const char*, const std::string*> outputs[] = {
       {"--csv", &options.csvPath},
       {"--json", &options.jsonPath},

@@ -31,6 +31,7 @@ struct StudyOptions {
   uint64_t firstBoard = 0;
   std::vector<SolverChoice> solvers;
   uint32_t threads = 1;
+  bool threadsGiven = false;
   std::string csvPath;  // "-" is standard output
   std::string plotPath;
   std::string jsonPath;  // "-" is standard output
@@ -55,8 +56,9 @@ int studyError(int status, const std::string& message);
 
 // The command that studies the boards an ended run did not reach, with the same options and
 // outputs of their own (turns.csv becomes turns.from-K.csv), so that merging the two parts gives
-// the whole; and, when the run wrote JSON, the merge.
-std::string restOfStudy(const StudyOptions& options, const StudySummary& summary);
+// the whole; and, when the run wrote JSON, the merge. `program` is the one that runs the rest.
+std::string restOfStudy(const StudyOptions& options, const StudySummary& summary,
+                        const char* program = kProgram);
 
 // A study ready to run: the runner's plan and the parts of the summary known before the first
 // board.
