@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "study/boards.h"
 #include "study/escape.h"
 
 namespace {
@@ -75,12 +76,8 @@ std::string completeOptions(const CLI::App& app, const RawOptions& raw, PlayOpti
   if (!(options.timeLimitSeconds >= 0.001 && options.timeLimitSeconds <= 1e6))
     return "--time-limit: not a number of seconds from 0.001 to 10^6";
   if (app.count("--seed") > 0) {
-    uint64_t seed = 0;
-    const std::string& text = raw.seedText;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
-    if (error != std::errc{} || end != text.data() + text.size())
-      return "--seed: " + text + " is not an unsigned 64-bit number";
-    options.seed = seed;
+    options.seed = seedFromText(raw.seedText);
+    if (!options.seed) return "--seed: " + raw.seedText + " is not an unsigned 64-bit number";
   }
   if (app.count("--draw") > 0) {
     const auto draw = colorDrawNamed(raw.drawName);

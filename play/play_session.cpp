@@ -182,17 +182,6 @@ std::string PlaySession::optimumLine() const {
   return line + "   Program's rule: " + std::to_string(greedyTurns_);
 }
 
-namespace {
-
-uint64_t seedFromClock() {
-  uint64_t state =
-      static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count() ^
-                            std::chrono::steady_clock::now().time_since_epoch().count());
-  return splitMix64(state);
-}
-
-}  // namespace
-
 std::variant<BoardSource, std::string> boardSource(const PlayOptions& options) {
   BoardSource source;
   if (options.fromPath.empty()) {

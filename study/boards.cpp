@@ -1,6 +1,7 @@
 #include "study/boards.h"
 
 #include <charconv>
+#include <chrono>
 #include <istream>
 #include <ostream>
 #include <string_view>
@@ -11,6 +12,20 @@
 
 uint64_t splitMix64(uint64_t& state) {
   return mix64(state += splitMixGamma);
+}
+
+uint64_t seedFromClock() {
+  uint64_t state =
+      static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count() ^
+                            std::chrono::steady_clock::now().time_since_epoch().count());
+  return splitMix64(state);
+}
+
+std::optional<uint64_t> seedFromText(std::string_view text) {
+  uint64_t seed = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return seed;
 }
 
 void seededBoard(uint64_t seed, uint64_t index, uint32_t side, uint32_t colorCount, ColorDraw draw,

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -12,6 +14,11 @@
 
 // One step of SplitMix64: advances `state` and returns the next 64-bit output.
 uint64_t splitMix64(uint64_t& state);
+
+// A seed from the clocks, for a study or a game that was given none (and prints it).
+uint64_t seedFromClock();
+// The seed a command line gives, or nothing when the text is not an unsigned 64-bit number.
+std::optional<uint64_t> seedFromText(std::string_view text);
 
 // Board `index` of the sequence that `seed` starts. Board i's key is output i of SplitMix64
 // seeded with `seed`; its tiles, row by row, take the successive outputs of SplitMix64 seeded

@@ -288,12 +288,8 @@ std::string completeOptions(const CLI::App& app, const RawOptions& raw, StudyOpt
     options.timeLimitSeconds = std::numeric_limits<double>::infinity();
   options.threadsGiven = app.count("--threads") > 0;
   if (app.count("--seed") > 0) {
-    uint64_t seed = 0;
-    const std::string& text = raw.seedText;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
-    if (error != std::errc{} || end != text.data() + text.size())
-      return "--seed: " + text + " is not an unsigned 64-bit number";
-    options.seed = seed;
+    options.seed = seedFromText(raw.seedText);
+    if (!options.seed) return "--seed: " + raw.seedText + " is not an unsigned 64-bit number";
   }
   if (app.count("--draw") > 0) {
     const std::optional<ColorDraw> draw = colorDrawNamed(raw.drawText);
@@ -415,13 +411,6 @@ int studyError(int status, const std::string& message) {
 }
 
 namespace {
-
-uint64_t seedFromClock() {
-  uint64_t state =
-      static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count() ^
-                            std::chrono::steady_clock::now().time_since_epoch().count());
-  return splitMix64(state);
-}
 
 // The boards of --from: "", or why they cannot be studied.
 std::string takeBoardsFromFile(const StudyOptions& options, StudySetup& setup) {
