@@ -41,33 +41,28 @@ if(NOT WIN32)
     install(FILES ${CMAKE_BINARY_DIR}/tidefill.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${TIDEFILL_DOC_DIR})
   endif()
-  # The study's manual page is made from its own --help, so the two never disagree.
+  # The study's and the play program's manual pages are made from their own --help, so the two
+  # never disagree.
   if(HELP2MAN AND GZIP AND NOT CMAKE_CROSSCOMPILING)
-    set(TIDEFILL_STUDY_MAN ${CMAKE_BINARY_DIR}/tidefill-study.1.gz)
-    add_custom_command(
-      OUTPUT ${TIDEFILL_STUDY_MAN}
-      COMMAND ${HELP2MAN} --no-info --section 1 --source "Tidefill ${PROJECT_VERSION}"
-              --name "batch studies of the colour-region puzzle on every core"
-              --include ${PROJECT_SOURCE_DIR}/packaging/tidefill-study.h2m
-              --output ${CMAKE_BINARY_DIR}/tidefill-study.1 $<TARGET_FILE:tidefill-study>
-      COMMAND ${GZIP} -9nf ${CMAKE_BINARY_DIR}/tidefill-study.1
-      DEPENDS tidefill-study ${PROJECT_SOURCE_DIR}/packaging/tidefill-study.h2m
-      COMMENT "Making the manual page of tidefill-study")
-    add_custom_target(tidefill_study_man ALL DEPENDS ${TIDEFILL_STUDY_MAN})
-    install(FILES ${TIDEFILL_STUDY_MAN} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-    if(TARGET tidefill-play)
-      set(TIDEFILL_PLAY_MAN ${CMAKE_BINARY_DIR}/tidefill-play.1.gz)
+    function(tidefill_manual_from_help program summary)
+      set(page ${CMAKE_BINARY_DIR}/${program}.1)
       add_custom_command(
-        OUTPUT ${TIDEFILL_PLAY_MAN}
+        OUTPUT ${page}.gz
         COMMAND ${HELP2MAN} --no-info --section 1 --source "Tidefill ${PROJECT_VERSION}"
-                --name "play the colour-region puzzle with the proven optimum beside you"
-                --include ${PROJECT_SOURCE_DIR}/packaging/tidefill-play.h2m
-                --output ${CMAKE_BINARY_DIR}/tidefill-play.1 $<TARGET_FILE:tidefill-play>
-        COMMAND ${GZIP} -9nf ${CMAKE_BINARY_DIR}/tidefill-play.1
-        DEPENDS tidefill-play ${PROJECT_SOURCE_DIR}/packaging/tidefill-play.h2m
-        COMMENT "Making the manual page of tidefill-play")
-      add_custom_target(tidefill_play_man ALL DEPENDS ${TIDEFILL_PLAY_MAN})
-      install(FILES ${TIDEFILL_PLAY_MAN} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+                --name ${summary} --include ${PROJECT_SOURCE_DIR}/packaging/${program}.h2m
+                --output ${page} $<TARGET_FILE:${program}>
+        COMMAND ${GZIP} -9nf ${page}
+        DEPENDS ${program} ${PROJECT_SOURCE_DIR}/packaging/${program}.h2m
+        COMMENT "Making the manual page of ${program}")
+      string(REPLACE "-" "_" target ${program}_man)
+      add_custom_target(${target} ALL DEPENDS ${page}.gz)
+      install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endfunction()
+    tidefill_manual_from_help(tidefill-study
+                              "batch studies of the colour-region puzzle on every core")
+    if(TARGET tidefill-play)
+      tidefill_manual_from_help(tidefill-play
+                                "play the colour-region puzzle with the proven optimum beside you")
     endif()
   else()
     message(STATUS "help2man or gzip not found: tidefill-study and tidefill-play get no manual page")
