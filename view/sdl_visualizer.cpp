@@ -13,6 +13,7 @@
 
 #include "board/board.h"
 #include "board/draw.h"
+#include "view/tile_runs.h"
 #include "view/visualizer.h"
 
 namespace {
@@ -32,7 +33,7 @@ std::vector<uint32_t> paintedColors;
 bool wholeFrameDue = true;
 
 // Buffers reused across frames, so a paint allocates nothing.
-std::vector<uint32_t> changedTiles;
+TileRepaint repaint;
 std::vector<Uint32> surfaceColors;  // brushes in the surface's pixel format
 std::vector<SDL_Rect> updateRects;
 
@@ -62,28 +63,10 @@ bool spoilsPicture(const SDL_Event& event) {
   }
 }
 
-SDL_Rect tileRect(uint32_t index) {
-  const uint32_t side = shownGame->boardSize;
+SDL_Rect pixelsOf(uint32_t row, uint32_t column, uint32_t width, uint32_t height) {
   const int cell = cellPixels;
-  return SDL_Rect{static_cast<int>(index % side) * cell, static_cast<int>(index / side) * cell,
-                  cell, cell};
-}
-
-// One rectangle for every run of changed tiles in a row; changedTiles is in index order.
-void collectUpdateRects() {
-  updateRects.clear();
-  const uint32_t side = shownGame->boardSize;
-  for (size_t i = 0; i < changedTiles.size();) {
-    SDL_Rect run = tileRect(changedTiles[i]);
-    size_t next = i + 1;
-    while (next < changedTiles.size() && changedTiles[next] == changedTiles[next - 1] + 1 &&
-           changedTiles[next] % side != 0) {
-      run.w += cellPixels;
-      ++next;
-    }
-    updateRects.push_back(run);
-    i = next;
-  }
+  return SDL_Rect{static_cast<int>(column) * cell, static_cast<int>(row) * cell,
+                  static_cast<int>(width) * cell, static_cast<int>(height) * cell};
 }
 
 }  // namespace
@@ -201,36 +184,36 @@ void paintBoard() {
   SDL_Surface* surface = SDL_GetWindowSurface(mainWindow);
   if (surface == nullptr) return;  // nothing to draw on; the next surface is painted whole
   const Game& game = *shownGame;
-  const size_t tileCount = game.board.size();
-  if (surface != paintedSurface || paintedColors.size() != tileCount) wholeFrameDue = true;
-
+  if (surface != paintedSurface || paintedColors.size() != game.board.size()) wholeFrameDue = true;
+  // A frame that throws below leaves the picture unknown: the next one starts afresh.
+  const bool whole = wholeFrameDue;
+  wholeFrameDue = true;
+  collectRepaint(
+      game.boardSize, [&](size_t index) { return game.board[index].color; }, whole, paintedColors,
+      repaint);
+  if (repaint.runs.empty()) {
+    wholeFrameDue = false;
+    return;
+  }
   // Every colour is checked before anything is drawn: a colour without a brush is a broken
   // invariant, and throws.
-  changedTiles.clear();
-  paintedColors.resize(tileCount);
-  for (uint32_t index = 0; index < tileCount; ++index) {
-    const uint32_t color = game.board[index].color;
-    if (!wholeFrameDue && color == paintedColors[index]) continue;
-    brushFor(color);
-    changedTiles.push_back(index);
-  }
-  if (changedTiles.empty()) return;
+  for (const TileRun& run : repaint.runs) brushFor(run.color);
 
   surfaceColors.clear();
   for (const PaletteColor& brush : brushes)
     surfaceColors.push_back(SDL_MapRGB(surface->format, brush.red, brush.green, brush.blue));
-  if (wholeFrameDue) SDL_FillRect(surface, nullptr, SDL_MapRGBA(surface->format, 0, 0, 0, 0));
-  for (const uint32_t index : changedTiles) {
-    const uint32_t color = game.board[index].color;
-    const SDL_Rect square = tileRect(index);
-    SDL_FillRect(surface, &square, surfaceColors[color]);
-    paintedColors[index] = color;
+  if (whole) SDL_FillRect(surface, nullptr, SDL_MapRGBA(surface->format, 0, 0, 0, 0));
+  for (const TileRun& run : repaint.runs) {
+    const SDL_Rect pixels = pixelsOf(run.row, run.column, run.length, 1);
+    SDL_FillRect(surface, &pixels, surfaceColors[run.color]);
   }
 
-  if (wholeFrameDue) {
+  if (whole) {
     SDL_UpdateWindowSurface(mainWindow);
   } else {
-    collectUpdateRects();
+    updateRects.clear();
+    for (const TileSpan& span : repaint.spans)
+      updateRects.push_back(pixelsOf(span.row, span.column, span.width, span.height));
     SDL_UpdateWindowSurfaceRects(mainWindow, updateRects.data(),
                                  static_cast<int>(updateRects.size()));
   }

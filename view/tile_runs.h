@@ -1,0 +1,70 @@
+// What a frame of a board must repaint, for every window that shows one: the tiles whose colour
+// changed since the frame before, as runs of one colour within a row (one fill each), and the
+// rectangles to present (per row, from its first changed tile to its last; rows with the same
+// span merged). A turn recolours the player's whole region, so a run covers many tiles and a
+// rectangle many runs: a few dozen fills and uploads a frame instead of thousands. Portable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct TileRun {
+  uint32_t row = 0;
+  uint32_t column = 0;
+  uint32_t length = 0;
+  uint32_t color = 0;
+};
+
+// In tiles: columns [column, column + width) of rows [row, row + height).
+struct TileSpan {
+  uint32_t row = 0;
+  uint32_t column = 0;
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+
+struct TileRepaint {
+  std::vector<TileRun> runs;
+  std::vector<TileSpan> spans;
+};
+
+// Compares the `side * side` tiles, whose colours `colorOf(index)` gives, with `painted` (the
+// colours of the frame before), notes the runs and spans to repaint into `repaint` and brings
+// `painted` up to date. With `everything` every tile counts as changed.
+template <class ColorOf>
+void collectRepaint(uint32_t side, ColorOf colorOf, bool everything, std::vector<uint32_t>& painted,
+                    TileRepaint& repaint) {
+  repaint.runs.clear();
+  repaint.spans.clear();
+  const size_t tileCount = size_t{side} * side;
+  if (painted.size() != tileCount) {
+    painted.assign(tileCount, 0);
+    everything = true;
+  }
+  for (uint32_t row = 0; row < side; ++row) {
+    uint32_t first = side;
+    uint32_t last = 0;
+    for (uint32_t column = 0; column < side; ++column) {
+      const size_t index = size_t{row} * side + column;
+      const uint32_t color = static_cast<uint32_t>(colorOf(index));
+      if (!everything && painted[index] == color) continue;
+      painted[index] = color;
+      if (first == side) first = column;
+      last = column;
+      TileRun* open = repaint.runs.empty() ? nullptr : &repaint.runs.back();
+      if (open != nullptr && open->row == row && open->column + open->length == column &&
+          open->color == color)
+        ++open->length;
+      else
+        repaint.runs.push_back({row, column, 1, color});
+    }
+    if (first == side) continue;
+    TileSpan* above = repaint.spans.empty() ? nullptr : &repaint.spans.back();
+    if (above != nullptr && above->row + above->height == row && above->column == first &&
+        above->width == last - first + 1)
+      ++above->height;
+    else
+      repaint.spans.push_back({row, first, last - first + 1, 1});
+  }
+}
