@@ -4,9 +4,13 @@
 #include <SDL_syswm.h>
 #include <SDL_ttf.h>
 #include <poll.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -36,24 +40,35 @@ TTF_Font* openFont(const char* path, int style) {
   return font;
 }
 
-// Sleeps until the window system has input or `ms` have passed. Not SDL_WaitEventTimeout: for
+// Sleeps until the window system has input or `until` has come. Not SDL_WaitEventTimeout: for
 // each event it takes while waiting, SDL sends the window a wake-up over a second connection,
 // and one sent just before the window closes can reach the server after the window is gone, an
 // X error that ends the program with status 1.
-void waitForInput(SDL_Window* window, int ms) {
+void waitForInput(SDL_Window* window, Clock::time_point until) {
   SDL_PumpEvents();
   if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
+  const auto left = std::max(until - Clock::now(), Clock::duration::zero());
 #if defined(SDL_VIDEO_DRIVER_X11)
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
     // SDL_PumpEvents has read every event the connection held, so the descriptor tells.
     pollfd connection{ConnectionNumber(info.info.x11.display), POLLIN, 0};
-    poll(&connection, 1, ms);
+#if defined(__linux__)
+    // To the microsecond: a watched series at a 1 ms pause must not wait a millisecond more.
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
+    const timespec timeout{static_cast<time_t>(seconds.count()),
+                           static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
+    ppoll(&connection, 1, &timeout, nullptr);
+#else
+    poll(&connection, 1,
+         static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+#endif
     return;
   }
 #endif
-  SDL_Delay(static_cast<Uint32>(std::min(ms, 5)));  // other window systems: a short nap
+  SDL_Delay(static_cast<Uint32>(  // other window systems: a short nap
+      std::min<int64_t>(5, std::chrono::ceil<std::chrono::milliseconds>(left).count())));
 }
 
 int run(const PlayOptions& options, BoardSource source) {
@@ -111,6 +126,7 @@ int run(const PlayOptions& options, BoardSource source) {
       // A board file's next board of another size: the window follows it.
       view.layout = layOut(shown.side, shown.colorCount, cellFor(shown.side, shown.colorCount));
       view.colorCount = shown.colorCount;
+      view.wholeFrameDue = true;
       SDL_SetWindowSize(view.window, view.layout.width, view.layout.height);
       repaint = true;
     }
@@ -119,12 +135,11 @@ int run(const PlayOptions& options, BoardSource source) {
       paintPlayWindow(view, session);
       repaint = false;
     }
-    int waitMs = session.awaitsResults() ? kAwaitingWaitMs : kIdleWaitMs;
-    if (const auto step = session.nextWatchStep()) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*step - Clock::now());
-      waitMs = static_cast<int>(std::clamp<int64_t>(left.count(), 0, waitMs));
-    }
-    waitForInput(view.window, waitMs);
+    Clock::time_point wakeAt =
+        Clock::now() +
+        std::chrono::milliseconds(session.awaitsResults() ? kAwaitingWaitMs : kIdleWaitMs);
+    if (const auto step = session.nextWatchStep()) wakeAt = std::min(wakeAt, *step);
+    waitForInput(view.window, wakeAt);
     SDL_Event event;
     while (running && SDL_PollEvent(&event) != 0)
       running = handlePlayEvent(event, view, session, repaint);
@@ -139,6 +154,9 @@ int run(const PlayOptions& options, BoardSource source) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(__linux__)
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);  // a watched move's pause ends when it should
+#endif
   auto parsed = parsePlayOptions(argc, argv);
   if (const int* status = std::get_if<int>(&parsed)) return *status;
   const PlayOptions& options = std::get<PlayOptions>(parsed);
