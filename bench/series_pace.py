@@ -101,13 +101,18 @@ def time_play(program, env, xvfb_pid):
     try:
         term.wait_for(r"Board 0 of seed 1")
         term.wait_for(r"Move 1: colour")
-        cpu, server = cpu_seconds(term.pid), cpu_seconds(xvfb_pid)
-        started = time.monotonic()
-        found = term.wait_for(r"Solved board 0 in (\d+) moves")
-        wall = time.monotonic() - started
-        turns = int(found.group(1)) - 1
-        return wall / turns, (cpu_seconds(term.pid) - cpu) / turns, \
-            (cpu_seconds(xvfb_pid) - server) / turns
+        first = (time.monotonic(), cpu_seconds(term.pid), cpu_seconds(xvfb_pid))
+        last, moves = first, 1
+        # Timed to the last move's line: the line that ends the board waits for the board's own
+        # search, which is no part of a turn.
+        while True:
+            found = term.wait_for(r"Move (\d+): colour \d+\r?\n|Solved board 0")
+            if found.group(1) is None:
+                break
+            last, moves = (time.monotonic(), cpu_seconds(term.pid), cpu_seconds(xvfb_pid)), \
+                int(found.group(1))
+        turns = moves - 1
+        return tuple((b - a) / turns for a, b in zip(first, last))
     finally:
         term.stop()
 
