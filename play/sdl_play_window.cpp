@@ -36,8 +36,7 @@ void blitAt(SDL_Surface* text, SDL_Surface* target, int x, int y) {
 
 // Black on light swatches, white on dark ones.
 SDL_Color labelColor(PaletteColor swatch) {
-  const int luma = 299 * swatch.red + 587 * swatch.green + 114 * swatch.blue;
-  return luma > 128000 ? SDL_Color{0, 0, 0, 255} : SDL_Color{255, 255, 255, 255};
+  return isLightColor(swatch) ? SDL_Color{0, 0, 0, 255} : SDL_Color{255, 255, 255, 255};
 }
 
 SDL_Rect sdlRect(const PixelRect& rect, int margin = 0) {

@@ -84,13 +84,15 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 python3 -m zipfile -e "$zip" "$unpacked"
 listed=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
-expected="./tidefill-${version}-win64/LICENSE ./tidefill-${version}-win64/README.md ./tidefill-${version}-win64/tidefill-study.exe ./tidefill-${version}-win64/tidefill.exe "
-[[ $listed == "$expected" ]] && pass "zip holds the two programs, README and LICENSE" ||
+expected="./tidefill-${version}-win64/LICENSE ./tidefill-${version}-win64/README.md ./tidefill-${version}-win64/tidefill-play.exe ./tidefill-${version}-win64/tidefill-study.exe ./tidefill-${version}-win64/tidefill.exe "
+[[ $listed == "$expected" ]] && pass "zip holds the three programs, README and LICENSE" ||
   fail "zip holds: $listed"
 prepare_wine_prefix
-reported=$("$wine" "$unpacked/tidefill-${version}-win64/tidefill-study.exe" --version | tr -d '\r')
-[[ $reported == "tidefill-study $version" ]] && pass "tidefill-study.exe --version under Wine" ||
-  fail "tidefill-study.exe --version under Wine said: $reported"
+for program in tidefill-study tidefill-play; do
+  reported=$("$wine" "$unpacked/tidefill-${version}-win64/$program.exe" --version | tr -d '\r')
+  [[ $reported == "$program $version" ]] && pass "$program.exe --version under Wine" ||
+    fail "$program.exe --version under Wine said: $reported"
+done
 "$wineserver" -k 2>/dev/null || true
 
 echo "$failures package checks failed"

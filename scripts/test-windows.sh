@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows program with mingw-w64 and tests it under Wine on Xvfb displays: the
+# Cross-builds the Windows programs with mingw-w64 and tests them under Wine on Xvfb displays: the
 # Windows layer's own test through CTest, then the end-to-end cases of tests/e2e.
 # The Wine prefix lives in build/windows (TIDEFILL_WINEPREFIX overrides it) and is made once.
 set -euo pipefail
@@ -73,6 +73,10 @@ fi
 python3 tests/e2e/tidefill_e2e.py --program "$wine $root/build/windows/tidefill.exe" \
   --f1 window --console wine --timeout 30 --pass-env WINEPREFIX,WINEDEBUG,WINEDLLOVERRIDES ||
   status=1
+"$wineserver" -k 2>/dev/null || true
+# tidefill-play.exe as a person plays it, its answers held against the Linux study's.
+python3 tests/e2e/play_e2e.py --program "$wine $root/build/windows/tidefill-play.exe" --wine \
+  --study "$root/build/release/tidefill-study" --timeout 30 || status=1
 "$wineserver" -k 2>/dev/null || true
 echo "Windows build and Wine tests took $((SECONDS - started)) s"
 exit $status

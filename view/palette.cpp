@@ -31,3 +31,7 @@ static_assert(std::size(kFixedPalette) == 32);
 PaletteColor fixedPaletteColor(uint32_t color) {
   return kFixedPalette[color % std::size(kFixedPalette)];
 }
+
+bool isLightColor(PaletteColor color) {
+  return 299 * color.red + 587 * color.green + 114 * color.blue > 128000;
+}

@@ -14,3 +14,6 @@ PaletteColor paletteColorFromDraw(float u);
 // kind of colour blindness tell apart, the rest are distinct further hues and shades. Any index
 // below maxColors (32).
 PaletteColor fixedPaletteColor(uint32_t color);
+
+// Whether black text reads better than white on the colour (by its luma).
+bool isLightColor(PaletteColor color);

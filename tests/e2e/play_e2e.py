@@ -4,6 +4,7 @@ script starts, the terminal lines read as they come, the window read back as pix
 answer held against tidefill-study's own.
 
     play_e2e.py --program build/release/tidefill-play --study build/release/tidefill-study
+    play_e2e.py --program "wine build/windows/tidefill-play.exe" --wine --study ...
 
 Standard library only (and the X helpers of tidefill_e2e.py). Needs Xvfb, xdotool and xwininfo.
 """
@@ -12,6 +13,7 @@ import argparse
 import os
 import queue
 import re
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -19,10 +21,11 @@ import threading
 import time
 import traceback
 
+import wine_console
 from tidefill_e2e import Failure, XConnection, Xvfb, check
 
 TITLE = "^Tidefill Play"
-SWATCH, GAP, MIN_WIDTH = 32, 8, 400
+SWATCH, GAP, MIN_WIDTH, STATUS_LINE = 32, 8, 400, 20
 
 
 class Play:
@@ -33,7 +36,7 @@ class Play:
         self.xvfb = xvfb
         self.env = dict(os.environ, DISPLAY=xvfb.display, LANG="C", LC_ALL="C")
         self.process = subprocess.Popen(
-            [options.program] + args, stdin=stdin if stdin is not None else subprocess.DEVNULL,
+            options.program + args, stdin=stdin if stdin is not None else subprocess.DEVNULL,
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=self.env,
             cwd=options.home, start_new_session=True)
         self.lines = queue.Queue()
@@ -94,12 +97,19 @@ class Play:
         self.xdotool(["key", name], may_fail=True)
 
     def click(self, x, y):
-        window = str(self.find_window())
-        self.xdotool(["mousemove", "--window", window, "--sync", str(x), str(y), "click", "1"])
+        """A click at a point of the client area, wherever the window system put that."""
+        left, top, _, _ = self.client_rect()
+        self.xdotool(["mousemove", "--sync", str(left + x), str(top + y), "click", "1"])
 
     def client_rect(self):
-        info = subprocess.run(["xwininfo", "-id", str(self.find_window())], capture_output=True,
-                              text=True, env=self.env, timeout=self.options.timeout).stdout
+        """(x, y, width, height) of the client area on the screen."""
+        query = lambda *flags: subprocess.run(
+            ["xwininfo"] + list(flags) + ["-id", str(self.find_window())], capture_output=True,
+            text=True, env=self.env, timeout=self.options.timeout).stdout
+        if self.options.wine:  # Wine's frame is part of the X window; Direct2D draws in a child
+            return wine_console.client_rect(lambda: query("-stats", "-tree"),
+                                            self.options.timeout)[:4]
+        info = query()
         check("Width" in info, "xwininfo could not see the window: %r" % info)
         field = lambda name: int(re.search(name + r":\s+(-?\d+)", info).group(1))
         return (field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
@@ -215,17 +225,42 @@ def swatch_origin(side, colours, cell, colour):
             side * cell + GAP + (colour // per_row) * (SWATCH + GAP))
 
 
-def check_tiles(play, board, cell):
-    """Each tile's pixels are its colour's swatch; different colours differ. The window may
-    still be painting: the last of a few looks counts."""
+def settled(play, compare):
+    """`compare` holds for a screenshot. The window may still be painting (under Wine a frame
+    takes tens of milliseconds): the last of a few looks counts."""
     deadline = time.monotonic() + 5
     while True:
         try:
-            return compare_tiles(play.screenshot(), board, cell)
+            return compare(play.screenshot())
         except Failure:
             if time.monotonic() > deadline:
                 raise
             time.sleep(0.1)
+
+
+def check_tiles(play, board, cell):
+    """Each tile's pixels are its colour's swatch; different colours differ."""
+    settled(play, lambda pixels: compare_tiles(pixels, board, cell))
+
+
+def check_text(play, board, cell):
+    """The swatches of colours 0..9 carry their key's label, and the status lines have text:
+    pixels of another colour inside each swatch, and in each status line."""
+    side, colours, _ = board
+
+    def compare(pixels):
+        for colour in range(min(colours, 10)):
+            x, y = swatch_origin(side, colours, cell, colour)
+            inside = {pixels[y + dy][x + dx] for dy in range(SWATCH) for dx in range(SWATCH)}
+            check(len(inside) > 1, "the swatch of colour %d has no label" % colour)
+        last_swatch = swatch_origin(side, colours, cell, colours - 1)[1]
+        for line in range(2):
+            top = last_swatch + SWATCH + GAP + line * STATUS_LINE
+            background = pixels[top][1]
+            check(any(pixel != background for row in pixels[top:top + STATUS_LINE]
+                      for pixel in row[GAP:]), "status line %d is blank" % (line + 1))
+
+    settled(play, compare)
 
 
 def compare_tiles(pixels, board, cell):
@@ -290,7 +325,8 @@ def case_hint_starts_an_optimal_sequence(options, xvfb):
         colour = int(play.expect(r"Hint: colour (\d+)").group(1))
         # The hinted swatch is framed: the pixels just outside it are white.
         x, y = swatch_origin(10, 5, 24, colour)
-        check(play.screenshot()[y - 4][x - 4] == (255, 255, 255), "the hint is not shown")
+        settled(play, lambda pixels: check(pixels[y - 4][x - 4] == (255, 255, 255),
+                                           "the hint is not shown"))
         after = os.path.join(options.home, "after-hint.txt")
         write_board(after, play_colour(board, colour))
         rest = study_answers(options, after)[(0, "exact")][0]
@@ -313,6 +349,7 @@ def case_take_back_restart_and_next_board(options, xvfb):
         play.expect(r"Board 4 of seed 2026: 14x14, 6 colours")
         play.expect(r"Best from here after move 0: \d+")
         check_tiles(play, board, cell)
+        check_text(play, board, cell)
         own = board[2][0][0]
         play.key(key_of(own))  # the player's own colour joins nothing
         # A click on a tile plays its colour: the right neighbour differs or joins nothing.
@@ -362,6 +399,7 @@ def case_many_colours_and_watching(options, xvfb):
     try:
         play.expect(r"Board 0 of seed 9: 20x20, 32 colours")
         check_tiles(play, board, cell)
+        check_text(play, board, cell)
         play.quit_with("q")
         play.expect_clean_exit("q")
     finally:
@@ -412,7 +450,7 @@ def case_bad_options_and_files(options, xvfb):
         (["--from", bad, "--board", "1"], None), (["--from", large], "64"),
     ]
     for args, word in cases:
-        result = subprocess.run([options.program] + args, capture_output=True, text=True,
+        result = subprocess.run(options.program + args, capture_output=True, text=True,
                                 timeout=options.timeout, cwd=options.home,
                                 env=dict(os.environ, DISPLAY=xvfb.display))
         check(result.returncode == 2, "%r: status %d" % (args, result.returncode))
@@ -421,7 +459,7 @@ def case_bad_options_and_files(options, xvfb):
         check(first.startswith("tidefill-play: ") and (word is None or word in first),
               "%r: message %r" % (args, result.stderr))
     # A malformed file is refused as the study refuses it: file, line, message.
-    ours = subprocess.run([options.program, "--from", bad], capture_output=True, text=True,
+    ours = subprocess.run(options.program + ["--from", bad], capture_output=True, text=True,
                           timeout=options.timeout, cwd=options.home).stderr
     theirs = subprocess.run([options.study, "--from", bad], capture_output=True, text=True,
                             timeout=options.timeout, cwd=options.home).stderr
@@ -430,12 +468,12 @@ def case_bad_options_and_files(options, xvfb):
     check(":3: row 2 has 2 colours" in ours, "no line number in %r" % ours)
     # The same file on standard input.
     with open(bad) as source:
-        piped = subprocess.run([options.program, "--from", "-"], stdin=source,
+        piped = subprocess.run(options.program + ["--from", "-"], stdin=source,
                                capture_output=True, text=True, timeout=options.timeout)
     check(piped.returncode == 2 and "standard input:3:" in piped.stderr,
           "standard input: %r" % piped.stderr)
     for flag, expected in (("--help", "--watch"), ("--version", "tidefill-play 0.2.0")):
-        result = subprocess.run([options.program, flag], capture_output=True, text=True,
+        result = subprocess.run(options.program + [flag], capture_output=True, text=True,
                                 timeout=options.timeout)
         check(result.returncode == 0 and expected in result.stdout,
               "%s: %r" % (flag, result.stdout))
@@ -456,24 +494,64 @@ def case_seed_from_the_clock_is_printed(options, xvfb):
         play.stop()
 
 
+def case_window_follows_the_boards_of_a_file(options, xvfb):
+    """A board file's boards of other sizes: the window takes each one's layout."""
+    small = os.path.join(options.home, "mixed-small.txt")
+    large = os.path.join(options.home, "mixed-large.txt")
+    study(options, ["--seed", "5", "--boards", "1", "--size", "6", "--colors", "3",
+                    "--write-boards", small, "--quiet"])
+    study(options, ["--seed", "6", "--boards", "1", "--size", "24", "--colors", "12",
+                    "--write-boards", large, "--quiet"])
+    path = os.path.join(options.home, "mixed.txt")
+    with open(path, "w") as out:
+        out.write(open(small).read() + open(large).read())
+    boards = read_boards(path)
+    cell = 20
+    play = Play(options, xvfb, ["--from", path, "--cell", str(cell)])
+    try:
+        for index, board in enumerate(boards):
+            side, colours, _ = board
+            play.expect(r"Board %d of .*: %dx%d, %d colours" % (index, side, side, colours))
+            rows = -(-colours // ((max(side * cell, MIN_WIDTH) - GAP) // (SWATCH + GAP)))
+            wanted = (max(side * cell, MIN_WIDTH),
+                      side * cell + GAP + rows * (SWATCH + GAP) + 2 * STATUS_LINE + GAP)
+            deadline = time.monotonic() + 5
+            while play.client_rect()[2:] != wanted and time.monotonic() < deadline:
+                time.sleep(0.1)
+            check(play.client_rect()[2:] == wanted, "board %d: client area %r, not %r"
+                  % (index, play.client_rect()[2:], wanted))
+            check_tiles(play, board, cell)
+            play.key("n")
+        play.quit_with("Escape")
+        play.expect_clean_exit("Escape")
+    finally:
+        play.stop()
+
+
 CASES = [
     ("optimal_moves_of_a_board_file", case_optimal_moves_of_a_board_file),
     ("hint_starts_an_optimal_sequence", case_hint_starts_an_optimal_sequence),
     ("take_back_restart_and_next_board", case_take_back_restart_and_next_board),
     ("many_colours_and_watching", case_many_colours_and_watching),
     ("seed_from_the_clock_is_printed", case_seed_from_the_clock_is_printed),
+    ("window_follows_the_boards_of_a_file", case_window_follows_the_boards_of_a_file),
     ("bad_options_and_files", case_bad_options_and_files),
 ]
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--program", required=True)
+    parser.add_argument("--program", required=True,
+                        help="command that starts the program, e.g. 'wine tidefill-play.exe'")
+    parser.add_argument("--wine", action="store_true",
+                        help="the program runs under Wine, whose frame is part of the X window")
     parser.add_argument("--study", required=True)
     parser.add_argument("--case", action="append", help="run only these cases")
     parser.add_argument("--timeout", type=float, default=20.0, help="seconds for each wait")
     options = parser.parse_args()
-    options.program = os.path.abspath(options.program)
+    options.program = shlex.split(options.program)
+    if os.path.exists(options.program[0]):  # the program runs in a scratch directory
+        options.program[0] = os.path.abspath(options.program[0])
     options.study = os.path.abspath(options.study)
     results = []
     with tempfile.TemporaryDirectory(prefix="tidefill-play-e2e-") as home:
