@@ -44,6 +44,16 @@ bool isEmpty(const Bits<Words>& bits) {
 }
 
 template <size_t Words>
+bool hasTwoBits(const Bits<Words>& bits) {
+  uint32_t nonEmptyWords = 0;
+  for (size_t w = 0; w < Words; ++w) {
+    if ((bits[w] & (bits[w] - 1)) != 0) return true;
+    nonEmptyWords += bits[w] != 0;
+  }
+  return nonEmptyWords > 1;
+}
+
+template <size_t Words>
 class BitAnalysis {
  public:
   using State = BitState<Words>;
@@ -55,7 +65,8 @@ class BitAnalysis {
         colorRows_(graph.colorCount),
         levels_(graph.regionCount() + 2),
         reaches_((graph.regionCount() + 2) * graph.colorCount),
-        liveAt_(graph.regionCount() + 2) {
+        liveAt_(graph.regionCount() + 2),
+        sharedAt_(graph.regionCount() + 2) {
     for (uint32_t r = 0; r < graph.regionCount(); ++r) {
       keys_.push_back(regionKey(r));
       for (const uint32_t n : graph.neighborsOf(r)) setBit(neighborRows_[r].data(), n);
@@ -72,11 +83,17 @@ class BitAnalysis {
 
   const StateSummary& analyze(const State& state) {
     analyzeLevels(state);
+    return completeAnalysis(state);
+  }
+
+  // After analyzeLevels of the same state: `farthestVia` and `opening`, the rest of analyze().
+  const StateSummary& completeAnalysis(const State& state) {
     passVia(state);
     return summary_;
   }
 
-  // The breadth-first levels alone: everything of the summary but `farthestVia` and `opening`.
+  // The breadth-first levels and the raised deadlines: everything of the summary but
+  // `farthestVia` and `opening`.
   const StateSummary& analyzeLevels(const State& state) {
     Bits<Words> visited;
     for (size_t w = 0; w < Words; ++w) visited[w] = state.joined[w] | state.frontier[w];
@@ -107,14 +124,16 @@ class BitAnalysis {
     depth_ = depth;
     summary_.remainingRegions = remaining;
     summary_.opening = 0;
+    raiseDeadlines();
     return summary_;
   }
 
   // For a state none of whose colours is forced, whose children count only if their bound is
-  // one below the state's `bound`: the colours of those children. A child's bound drops exactly
-  // when, at every distance t where t - 1 + (colours reaching t or beyond) equals the bound, the
-  // move takes a step off all the farthest regions of some colour of distance t. The `via` sets
-  // of just those regions come from walking back up the levels from them.
+  // below `bound`: the colours of those children, by the bound ChildBounds gives. A child's bound
+  // drops exactly when, at every deadline t where t - 1 + (colours due at t or later) equals the
+  // bound, the move drops some colour due at t: a raised one always, another when it takes a
+  // step off all its farthest regions. The `via` sets of just those regions come from walking
+  // back up the levels from them. A `bound` above the state's own lets every move through.
   uint32_t movesLoweringBound(uint32_t bound) {
     uint32_t order[maxColors];
     const uint32_t count = coloursByFarthest(summary_, colorCount_, order);
@@ -123,9 +142,9 @@ class BitAnalysis {
     uint32_t holding[maxColors][2];  // begin and end of its colours in `order`
     uint32_t holdingCount = 0;
     for (uint32_t i = 0; i < count;) {
-      const uint32_t t = summary_.colors[order[i]].farthest;
+      const uint32_t t = deadline(summary_, order[i]);
       uint32_t end = i;
-      while (end < count && summary_.colors[order[end]].farthest == t) ++end;
+      while (end < count && deadline(summary_, order[end]) == t) ++end;
       if (t - 1 + end == bound) {
         holding[holdingCount][0] = i;
         holding[holdingCount++][1] = end;
@@ -139,6 +158,10 @@ class BitAnalysis {
       uint32_t lowering = 0;
       for (uint32_t j = holding[h][0]; j < holding[h][1]; ++j) {
         const uint32_t k = order[j];
+        if ((summary_.raised >> k) & 1) {  // a raised deadline drops whatever the move
+          lowering = candidates;
+          break;
+        }
         lowering |= sharedVia(k, summary_.colors[k].farthest, candidates & ~lowering);
       }
       candidates &= lowering;
@@ -164,6 +187,67 @@ class BitAnalysis {
   }
 
  private:
+  // A colour's farthest regions F at distance m all join by move m only if each of the first
+  // m - 1 moves takes a step off every one of them. A move of colour c takes a step off a region
+  // only through a shortest path whose level-1 region has colour c, so by induction moves
+  // c_1..c_j keep every region of F on schedule only if each has a shortest path whose level-i
+  // region has colour c_i for i <= j. So when at some level i < m no colour is held by a
+  // level-i region on a shortest path to each region of F, the last of F, and with it the
+  // colour's last region, joins at move m + 1 or later: a deadline one past m never exceeds
+  // the truth, and the bound over deadlines stays admissible. Only the colours at distances
+  // that hold the bound are tried, and a distance's colours only until one fails, since the
+  // bound rises exactly when every colour of some holding distance is raised.
+  void raiseDeadlines() {
+    summary_.raised = 0;
+    uint32_t order[maxColors];
+    const uint32_t count = coloursByFarthest(summary_, colorCount_, order);
+    const uint32_t bound = lowerBound(summary_, colorCount_);
+    for (uint32_t i = 0; i < count;) {
+      const uint32_t t = summary_.colors[order[i]].farthest;
+      uint32_t end = i;
+      while (end < count && summary_.colors[order[end]].farthest == t) ++end;
+      if (t - 1 + end == bound) {
+        uint32_t j = i;
+        for (; j < end && lagsBehind(order[j], t); ++j) summary_.raised |= uint32_t{1} << order[j];
+        if (j == end) return;
+      }
+      i = end;
+    }
+  }
+
+  // Whether no colour sequence keeps every colour-k region at distance t on schedule, judged
+  // level by level: some level's ancestors of those regions share no colour.
+  bool lagsBehind(uint32_t k, uint32_t t) {
+    Bits<Words> targets;
+    for (size_t w = 0; w < Words; ++w) targets[w] = levels_[t][w] & colorRows_[k][w];
+    if (!hasTwoBits(targets)) return false;  // one region's own shortest path keeps it on time
+    const uint32_t allColours =
+        colorCount_ == 32 ? ~uint32_t{0} : (uint32_t{1} << colorCount_) - 1;
+    std::fill_n(sharedAt_.begin(), t, allColours);
+    bool lags = false;
+    forEachBit(targets, [&](uint32_t target) {
+      if (lags) return;
+      Bits<Words> ancestors{};
+      setBit(ancestors.data(), target);
+      for (uint32_t level = t; level > 1 && !lags; --level) {
+        Bits<Words> before{};
+        forEachBit(ancestors, [&](uint32_t r) {
+          for (size_t w = 0; w < Words; ++w) before[w] |= neighborRows_[r][w];
+        });
+        for (size_t w = 0; w < Words; ++w) ancestors[w] = before[w] & levels_[level - 1][w];
+        uint32_t& shared = sharedAt_[level - 1];
+        for (uint32_t colors = shared; colors != 0; colors &= colors - 1) {
+          const uint32_t c = static_cast<uint32_t>(std::countr_zero(colors));
+          uint64_t meets = 0;
+          for (size_t w = 0; w < Words; ++w) meets |= ancestors[w] & colorRows_[c][w];
+          if (meets == 0) shared &= ~(uint32_t{1} << c);
+        }
+        lags = shared == 0;
+      }
+    });
+    return lags;
+  }
+
   // Of `candidates`, the colours in the `via` set of every colour-k region at distance t, found
   // by walking each region's shortest-path ancestors back to the frontier.
   uint32_t sharedVia(uint32_t k, uint32_t t, uint32_t candidates) const {
@@ -245,6 +329,7 @@ class BitAnalysis {
   std::vector<Bits<Words>> levels_;        // level i: regions at distance i (level 0 unused)
   std::vector<Bits<Words>> reaches_;       // level i, colour c: its regions whose `via` holds c
   std::vector<uint32_t> liveAt_;           // per level, the colours whose reach is not empty
+  std::vector<uint32_t> sharedAt_;         // per level, colours every target's ancestors hold
   uint32_t depth_ = 0;                     // the first empty level
   StateSummary summary_;
 };

@@ -1,9 +1,12 @@
-// A* over joined sets with the distance bound, cut at the length of a beam's answer. The bound
-// is consistent (a move lowers it by at most one), so a state's first expansion has its best
-// path and the open list can be a bucket queue by f = g + h, deepest g first within a bucket.
+// A* over joined sets with the deadline bound, cut at the length of a beam's answer. The open
+// list is a bucket queue by f = g + h, deepest g first within a bucket. A child enters with the
+// bound its parent's summary gives it; its own analysis, when it is taken, may raise that, and
+// then it waits in the higher bucket. The bound is admissible but not consistent (a raised
+// deadline can fall by two in a move), so f never falls below the parent's (pathmax), and a
+// closed state reached by a shorter path opens again: every f stays a lower bound on a path
+// through the state, and a state on an optimal path is always waiting with its best g.
 // Restricting a state to its never-worse colour keeps an optimal path from every state.
 #include <algorithm>
-#include <cassert>
 #include <memory>
 
 #include "solve/bit_analysis.h"
@@ -193,6 +196,12 @@ class ExactSearch {
       while (f < upperBound_ && open_.pop(f, g, node)) {
         NodeInfo& info = nodes_.info(node);
         if (info.closed || info.g != g) continue;
+        const StateSummary& levels = analysis_.analyzeLevels(nodes_.state(node));
+        const uint32_t ownF = g + lowerBound(levels, colorCount_);
+        if (ownF > f) {  // its own bound is above the one it entered with
+          if (ownF < upperBound_ && !open_.push(ownF, g, node, shared_.budget)) return ended(f);
+          continue;
+        }
         if (expansionsSpent(shared_.limits, solution_.expanded)) return ended(f);
         info.closed = true;
         ++solution_.expanded;
@@ -201,7 +210,7 @@ class ExactSearch {
           tightenWithWiderBeam();
           if (f >= upperBound_) break;
         }
-        if (!expand(node, g, f)) return ended(f);
+        if (!expand(node, g, f, levels)) return ended(f);
       }
     }
     solution_.proven = true;
@@ -213,13 +222,12 @@ class ExactSearch {
   // Reaches the children of `node`, at depth g in layer f, that can still beat the best answer,
   // and takes a child that completes the board as the best answer when it is shorter. False
   // when the memory budget is spent.
-  bool expand(uint32_t node, uint32_t g, uint32_t f) {
+  // `levels` is the state's analyzeLevels.
+  bool expand(uint32_t node, uint32_t g, uint32_t f, const StateSummary& levels) {
     const State& state = nodes_.state(node);
-    if (f + 1 == upperBound_) {
-      const StateSummary& levels = analysis_.analyzeLevels(state);
-      if (forcedColor(levels, colorCount_) < 0) return expandLastLayer(node, g, f, levels);
-    }
-    const StateSummary& summary = analysis_.analyze(state);
+    if (f + 1 == upperBound_ && forcedColor(levels, colorCount_) < 0)
+      return expandLastLayer(node, g, f, levels);
+    const StateSummary& summary = analysis_.completeAnalysis(state);
     const uint32_t hash = nodes_.info(node).hash;
     return forEachUsefulMove(
         summary, colorCount_,
@@ -228,8 +236,7 @@ class ExactSearch {
           return true;
         },
         [&](uint32_t move, uint32_t childBound) {
-          const uint32_t childF = g + 1 + childBound;
-          assert(childF >= f && "the bound is consistent");
+          const uint32_t childF = std::max(f, g + 1 + childBound);
           return childF >= upperBound_ ||
                  reach(analysis_.child(state, move),
                        hash ^ static_cast<uint32_t>(summary.colors[move].keys), node, move, g + 1,
@@ -252,8 +259,8 @@ class ExactSearch {
     return true;
   }
 
-  // Adds `state`, reached from `parent` by `move`, or lowers its g; false when the memory budget
-  // is spent.
+  // Adds `state`, reached from `parent` by `move`, or lowers its g (opening it again if it was
+  // closed); false when the memory budget is spent.
   bool reach(const State& state, uint32_t hash, uint32_t parent, uint32_t move, uint32_t g,
              uint32_t f) {
     size_t slot = 0;
@@ -261,7 +268,7 @@ class ExactSearch {
     const NodeInfo info{hash, parent, static_cast<uint16_t>(g), static_cast<uint8_t>(move), false};
     if (node != noNode) {
       NodeInfo& known = nodes_.info(node);
-      if (known.closed || known.g <= g) return true;
+      if (known.g <= g) return true;
       known = info;
     } else {
       node = nodes_.add(shared_.budget);

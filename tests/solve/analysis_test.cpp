@@ -61,13 +61,20 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
       expectSameSummary(plain, summary, colorCount);
       if (plain.remainingRegions == 0) break;
       const ChildBounds childBound(plain, colorCount);
+      const uint32_t bound = lowerBound(summary, colorCount);
+      EXPECT_LE(bound, lowerBound(plain, colorCount) + 1);  // a deadline rises by one at most
+      EXPECT_EQ(bits.analyzeLevels(state).raised, summary.raised);
       if (forcedColor(plain, colorCount) < 0) {
-        const uint32_t bound = lowerBound(plain, colorCount);
+        const ChildBounds raisedChildBound(summary, colorCount);
         uint32_t lowering = 0;
         for (uint32_t c = 0; c < colorCount; ++c)
-          if (plain.colors[c].frontier > 0 && childBound(c) + 1 == bound) lowering |= 1u << c;
-        bits.analyzeLevels(state);
+          if (plain.colors[c].frontier > 0 && raisedChildBound(c) + 1 == bound) lowering |= 1u << c;
         EXPECT_EQ(bits.movesLoweringBound(bound), lowering);
+        // Above the state's own bound no child is cut.
+        uint32_t frontierColours = 0;
+        for (uint32_t c = 0; c < colorCount; ++c)
+          if (plain.colors[c].frontier > 0) frontierColours |= 1u << c;
+        EXPECT_EQ(bits.movesLoweringBound(bound + 1), frontierColours);
       }
       std::vector<uint32_t> moves;
       for (uint32_t c = 0; c < colorCount; ++c) {
