@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <map>
 
 #include "solve/bit_analysis.h"
 #include "solve/state_analysis.h"
@@ -91,6 +92,78 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
       state = bits.child(state, moves[pick() % moves.size()]);
     }
   }
+}
+
+// Fewest moves left from every state a game can reach, by exhaustive search over joined sets:
+// every colour on the frontier is tried, whatever the bounds say.
+template <size_t Words>
+class Optima {
+ public:
+  explicit Optima(const RegionGraph& graph) : graph_(graph), bits_(graph) {}
+  uint32_t from(const BitState<Words>& state) {
+    if (const auto known = optimum_.find(state.joined); known != optimum_.end())
+      return known->second;
+    const StateSummary summary = bits_.analyze(state);
+    uint32_t best = 0;
+    if (summary.remainingRegions > 0) {
+      best = UINT32_MAX;
+      for (uint32_t c = 0; c < graph_.colorCount; ++c) {
+        if (summary.colors[c].frontier == 0) continue;
+        bits_.analyze(state);  // child() steps from the state last analysed
+        best = std::min(best, 1 + from(bits_.child(state, c)));
+      }
+    }
+    optimum_[state.joined] = best;
+    return best;
+  }
+  const std::map<Bits<Words>, uint32_t>& all() const { return optimum_; }
+
+ private:
+  const RegionGraph& graph_;
+  BitAnalysis<Words> bits_;
+  std::map<Bits<Words>, uint32_t> optimum_;
+};
+
+// The raised bound is admissible: on small boards with up to 16 colours, no reachable state's
+// bound, and no child's bound as its parent gives it, exceeds the fewest moves left; and
+// deadlines do rise on these boards, so the check is not idle.
+TEST(StateAnalysis, RaisedBoundNeverExceedsTheOptimum) {
+  std::mt19937 pick(13);
+  uint64_t states = 0;
+  uint64_t raisedBounds = 0;
+  const uint32_t boards = 400 / sampleDivisor;
+  for (uint32_t k = 1; k <= boards; ++k) {
+    const uint32_t side = 4 + pick() % 3;
+    const uint32_t colorCount = 3 + pick() % (side == 4 ? 14 : side == 5 ? 6 : 3);
+    const RegionGraph graph = buildRegionGraph(randomBoard(side, colorCount, 2000 + k));
+    SCOPED_TRACE(std::to_string(side) + "/" + std::to_string(colorCount) + " seed " +
+                 std::to_string(2000 + k));
+    BitAnalysis<1> bits(graph);
+    StateAnalysis plain;
+    Optima<1> optima(graph);
+    optima.from(bits.startState(startRegion));
+    for (const auto& [joined, optimum] : optima.all()) {
+      analyze(graph, joined.data(), false, plain);
+      BitState<1> state{joined, {}};
+      for (uint32_t i = 0; i < plain.frontierEnd; ++i)
+        setBit(state.frontier.data(), plain.order[i]);
+      const StateSummary summary = bits.analyze(state);
+      if (summary.remainingRegions == 0) continue;
+      const uint32_t bound = lowerBound(summary, colorCount);
+      ++states;
+      raisedBounds += bound > lowerBound(plain, colorCount);
+      ASSERT_LE(bound, optimum);
+      const ChildBounds childBound(summary, colorCount);
+      for (uint32_t c = 0; c < colorCount; ++c) {
+        if (summary.colors[c].frontier == 0) continue;
+        const BitState<1> child = bits.child(state, c);
+        ASSERT_LE(childBound(c), optima.from(child));
+        EXPECT_GE(childBound(c) + 1, bound);
+      }
+    }
+  }
+  EXPECT_GT(states, uint64_t{boards} * 100);
+  EXPECT_GT(raisedBounds, boards / 4);
 }
 
 // The walk over the moves worth trying, on the states of random games it picks its own moves
