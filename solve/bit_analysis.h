@@ -221,8 +221,7 @@ class BitAnalysis {
     Bits<Words> targets;
     for (size_t w = 0; w < Words; ++w) targets[w] = levels_[t][w] & colorRows_[k][w];
     if (!hasTwoBits(targets)) return false;  // one region's own shortest path keeps it on time
-    const uint32_t allColours =
-        colorCount_ == 32 ? ~uint32_t{0} : (uint32_t{1} << colorCount_) - 1;
+    const uint32_t allColours = colorCount_ == 32 ? ~uint32_t{0} : (uint32_t{1} << colorCount_) - 1;
     std::fill_n(sharedAt_.begin(), t, allColours);
     bool lags = false;
     forEachBit(targets, [&](uint32_t target) {

@@ -7,9 +7,11 @@
 // through the state, and a state on an optimal path is always waiting with its best g.
 // Restricting a state to its never-worse colour keeps an optimal path from every state.
 #include <algorithm>
+#include <array>
 #include <memory>
 
 #include "solve/bit_analysis.h"
+#include "solve/prefetch.h"
 #include "solve/search_common.h"
 #include "solve/solver.h"
 #include "solve/state_analysis.h"
@@ -87,6 +89,7 @@ class StateTable {
       if (nodes.state(node).joined == state.joined) return node;
     }
   }
+  void prefetch(uint32_t hash) const { prefetchForRead(&slots_[hash & mask_]); }
   // False when the table had to grow and the budget had no room.
   bool insert(size_t slot, uint32_t hash, uint32_t node, MemoryBudget& budget) {
     slots_[slot] = uint64_t{hash} << 32 | (node + 1);
@@ -229,7 +232,8 @@ class ExactSearch {
       return expandLastLayer(node, g, f, levels);
     const StateSummary& summary = analysis_.completeAnalysis(state);
     const uint32_t hash = nodes_.info(node).hash;
-    return forEachUsefulMove(
+    Children children;
+    forEachUsefulMove(
         summary, colorCount_,
         [&](uint32_t move) {
           noteCompletion(node, g, move);
@@ -237,11 +241,12 @@ class ExactSearch {
         },
         [&](uint32_t move, uint32_t childBound) {
           const uint32_t childF = std::max(f, g + 1 + childBound);
-          return childF >= upperBound_ ||
-                 reach(analysis_.child(state, move),
-                       hash ^ static_cast<uint32_t>(summary.colors[move].keys), node, move, g + 1,
-                       childF);
+          if (childF < upperBound_)
+            children.add(analysis_.child(state, move),
+                         hash ^ static_cast<uint32_t>(summary.colors[move].keys), move, childF);
+          return true;
         });
+    return reachAll(children, node, g + 1);
   }
 
   // In the last layer below the best answer, only children whose bound drops are kept; finding
@@ -250,12 +255,37 @@ class ExactSearch {
     const State& state = nodes_.state(node);
     const uint32_t hash = nodes_.info(node).hash;
     const uint32_t moves = analysis_.movesLoweringBound(f - g);
+    Children children;
     for (uint32_t m = moves; m != 0; m &= m - 1) {
       const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
-      if (!reach(analysis_.child(state, c), hash ^ static_cast<uint32_t>(levels.colors[c].keys),
-                 node, c, g + 1, f))
-        return false;
+      children.add(analysis_.child(state, c), hash ^ static_cast<uint32_t>(levels.colors[c].keys),
+                   c, f);
     }
+    return reachAll(children, node, g + 1);
+  }
+
+  // A state's children, gathered so that all their table slots are asked for before the first
+  // is probed.
+  struct Children {
+    std::array<State, maxColors> states;
+    std::array<uint32_t, maxColors> hashes;
+    std::array<uint8_t, maxColors> moves;
+    std::array<uint32_t, maxColors> fs;
+    uint32_t count = 0;
+    void add(const State& state, uint32_t hash, uint32_t move, uint32_t f) {
+      states[count] = state;
+      hashes[count] = hash;
+      moves[count] = static_cast<uint8_t>(move);
+      fs[count++] = f;
+    }
+  };
+
+  bool reachAll(const Children& children, uint32_t parent, uint32_t g) {
+    for (uint32_t i = 0; i < children.count; ++i) table_.prefetch(children.hashes[i]);
+    for (uint32_t i = 0; i < children.count; ++i)
+      if (!reach(children.states[i], children.hashes[i], parent, children.moves[i], g,
+                 children.fs[i]))
+        return false;
     return true;
   }
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <map>
+#include <random>
 
 #include "solve/bit_analysis.h"
 #include "solve/state_analysis.h"
