@@ -194,9 +194,9 @@ class BitAnalysis {
   // region has colour c_i for i <= j. So when at some level i < m no colour is held by a
   // level-i region on a shortest path to each region of F, the last of F, and with it the
   // colour's last region, joins at move m + 1 or later: a deadline one past m never exceeds
-  // the truth, and the bound over deadlines stays admissible. Only the colours at distances
-  // that hold the bound are tried, and a distance's colours only until one fails, since the
-  // bound rises exactly when every colour of some holding distance is raised.
+  // the truth, and the bound over deadlines stays admissible. The bound rises exactly when every
+  // colour of some distance holding it is raised, so a distance's colours are tried only until
+  // one fails; the other distances' raised colours still lift the children's bounds.
   void raiseDeadlines() {
     summary_.raised = 0;
     uint32_t order[maxColors];
@@ -206,17 +206,17 @@ class BitAnalysis {
       const uint32_t t = summary_.colors[order[i]].farthest;
       uint32_t end = i;
       while (end < count && summary_.colors[order[end]].farthest == t) ++end;
-      if (t - 1 + end == bound) {
-        uint32_t j = i;
-        for (; j < end && lagsBehind(order[j], t); ++j) summary_.raised |= uint32_t{1} << order[j];
-        if (j == end) return;
-      }
+      uint32_t j = i;
+      for (; j < end && lagsBehind(order[j], t); ++j) summary_.raised |= uint32_t{1} << order[j];
+      if (j == end && t - 1 + end == bound) return;
       i = end;
     }
   }
 
   // Whether no colour sequence keeps every colour-k region at distance t on schedule, judged
-  // level by level: some level's ancestors of those regions share no colour.
+  // level by level: some level's ancestors of those regions share no colour. Only the few levels
+  // nearest the regions are looked at: there their paths have not yet merged, while the levels
+  // near the frontier almost always share a colour and cost the most to walk.
   bool lagsBehind(uint32_t k, uint32_t t) {
     Bits<Words> targets;
     for (size_t w = 0; w < Words; ++w) targets[w] = levels_[t][w] & colorRows_[k][w];
@@ -228,7 +228,8 @@ class BitAnalysis {
       if (lags) return;
       Bits<Words> ancestors{};
       setBit(ancestors.data(), target);
-      for (uint32_t level = t; level > 1 && !lags; --level) {
+      const uint32_t lowest = t > lagLevels ? t - lagLevels : 1;
+      for (uint32_t level = t; level > lowest && !lags; --level) {
         Bits<Words> before{};
         forEachBit(ancestors, [&](uint32_t r) {
           for (size_t w = 0; w < Words; ++w) before[w] |= neighborRows_[r][w];
@@ -322,13 +323,14 @@ class BitAnalysis {
 
   const uint8_t* color_;
   uint32_t colorCount_;
-  std::vector<Bits<Words>> neighborRows_;  // per region
-  std::vector<Bits<Words>> colorRows_;     // per colour
-  std::vector<uint64_t> keys_;             // per region
-  std::vector<Bits<Words>> levels_;        // level i: regions at distance i (level 0 unused)
-  std::vector<Bits<Words>> reaches_;       // level i, colour c: its regions whose `via` holds c
-  std::vector<uint32_t> liveAt_;           // per level, the colours whose reach is not empty
-  std::vector<uint32_t> sharedAt_;         // per level, colours every target's ancestors hold
-  uint32_t depth_ = 0;                     // the first empty level
+  std::vector<Bits<Words>> neighborRows_;   // per region
+  std::vector<Bits<Words>> colorRows_;      // per colour
+  std::vector<uint64_t> keys_;              // per region
+  std::vector<Bits<Words>> levels_;         // level i: regions at distance i (level 0 unused)
+  std::vector<Bits<Words>> reaches_;        // level i, colour c: its regions whose `via` holds c
+  std::vector<uint32_t> liveAt_;            // per level, the colours whose reach is not empty
+  std::vector<uint32_t> sharedAt_;          // per level, colours every target's ancestors hold
+  static constexpr uint32_t lagLevels = 3;  // levels lagsBehind looks at
+  uint32_t depth_ = 0;                      // the first empty level
   StateSummary summary_;
 };
