@@ -86,6 +86,9 @@ class BitAnalysis {
     return completeAnalysis(state);
   }
 
+  // What the last analyzeLevels or analyze found.
+  const StateSummary& lastSummary() const { return summary_; }
+
   // After analyzeLevels of the same state: `farthestVia` and `opening`, the rest of analyze().
   const StateSummary& completeAnalysis(const State& state) {
     passVia(state);

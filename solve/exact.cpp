@@ -199,7 +199,10 @@ class ExactSearch {
       while (f < upperBound_ && open_.pop(f, g, node)) {
         NodeInfo& info = nodes_.info(node);
         if (info.closed || info.g != g) continue;
-        const StateSummary& levels = analysis_.analyzeLevels(nodes_.state(node));
+        const StateSummary& levels = node == analysedLast_
+                                         ? analysis_.lastSummary()
+                                         : analysis_.analyzeLevels(nodes_.state(node));
+        analysedLast_ = noNode;
         const uint32_t ownF = g + lowerBound(levels, colorCount_);
         if (ownF > f) {  // its own bound is above the one it entered with
           if (ownF < upperBound_ && !open_.push(ownF, g, node, shared_.budget)) return ended(f);
@@ -250,7 +253,9 @@ class ExactSearch {
   }
 
   // In the last layer below the best answer, only children whose bound drops are kept; finding
-  // them needs the `via` sets of a few regions, not of all.
+  // them needs the `via` sets of a few regions, not of all. A child's own bound may not drop
+  // where its parent's summary said it would: each is analysed here, so that such a child is
+  // never stored, and the last one stays analysed, as it is the state taken next.
   bool expandLastLayer(uint32_t node, uint32_t g, uint32_t f, const StateSummary& levels) {
     const State& state = nodes_.state(node);
     const uint32_t hash = nodes_.info(node).hash;
@@ -261,7 +266,20 @@ class ExactSearch {
       children.add(analysis_.child(state, c), hash ^ static_cast<uint32_t>(levels.colors[c].keys),
                    c, f);
     }
-    return reachAll(children, node, g + 1);
+    for (uint32_t i = 0; i < children.count; ++i) table_.prefetch(children.hashes[i]);
+    for (uint32_t i = 0; i < children.count; ++i) {
+      bool analysed = false;
+      const auto boundDrops = [&] {
+        analysed = true;
+        const StateSummary& own = analysis_.analyzeLevels(children.states[i]);
+        return g + 1 + lowerBound(own, colorCount_) <= f;
+      };
+      if (!reach(children.states[i], children.hashes[i], node, children.moves[i], g + 1, f,
+                 boundDrops))
+        return false;
+      if (analysed) analysedLast_ = lastPushed_;
+    }
+    return true;
   }
 
   // A state's children, gathered so that all their table slots are asked for before the first
@@ -290,23 +308,29 @@ class ExactSearch {
   }
 
   // Adds `state`, reached from `parent` by `move`, or lowers its g (opening it again if it was
-  // closed); false when the memory budget is spent.
-  bool reach(const State& state, uint32_t hash, uint32_t parent, uint32_t move, uint32_t g,
-             uint32_t f) {
+  // closed), unless `worthKeeping()`, asked only then, says no; false when the memory budget is
+  // spent.
+  template <class WorthKeeping = bool (*)()>
+  bool reach(
+      const State& state, uint32_t hash, uint32_t parent, uint32_t move, uint32_t g, uint32_t f,
+      WorthKeeping worthKeeping = [] { return true; }) {
+    lastPushed_ = noNode;
     size_t slot = 0;
     uint32_t node = table_.find(hash, state, nodes_, slot);
     const NodeInfo info{hash, parent, static_cast<uint16_t>(g), static_cast<uint8_t>(move), false};
     if (node != noNode) {
       NodeInfo& known = nodes_.info(node);
-      if (known.g <= g) return true;
+      if (known.g <= g || !worthKeeping()) return true;
       known = info;
     } else {
+      if (!worthKeeping()) return true;
       node = nodes_.add(shared_.budget);
       if (node == noNode) return false;
       nodes_.state(node) = state;
       nodes_.info(node) = info;
       if (!table_.insert(slot, hash, node, shared_.budget)) return false;
     }
+    lastPushed_ = node;
     return open_.push(f, g, node, shared_.budget);
   }
 
@@ -367,6 +391,9 @@ class ExactSearch {
   NodeStore<State> nodes_;
   StateTable table_;
   OpenList open_;
+  // The node the last reach() pushed, and the node whose analyzeLevels the analysis holds.
+  uint32_t lastPushed_ = noNode;
+  uint32_t analysedLast_ = noNode;
   // When to look at the clock and when to run a wider beam.
   uint32_t sinceCheck_ = 0;
   uint64_t expansions_ = 0;
