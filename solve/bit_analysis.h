@@ -66,7 +66,9 @@ class BitAnalysis {
         levels_(graph.regionCount() + 2),
         reaches_((graph.regionCount() + 2) * graph.colorCount),
         liveAt_(graph.regionCount() + 2),
-        sharedAt_(graph.regionCount() + 2) {
+        sharedAt_(graph.regionCount() + 2),
+        parentLevels_(graph.regionCount() + 2),
+        droppingAt_(graph.regionCount() + 2) {
     for (uint32_t r = 0; r < graph.regionCount(); ++r) {
       keys_.push_back(regionKey(r));
       for (const uint32_t n : graph.neighborsOf(r)) setBit(neighborRows_[r].data(), n);
@@ -84,6 +86,62 @@ class BitAnalysis {
   const StateSummary& analyze(const State& state) {
     analyzeLevels(state);
     return completeAnalysis(state);
+  }
+
+  // Keeps the state last analysed (by analyzeLevels at least) as the parent of the states
+  // analyzeChildLevels is given next.
+  void keepAsParent() {
+    parentDepth_ = depth_;
+    std::copy_n(levels_.begin(), depth_ + 1, parentLevels_.begin());
+    parentSummary_ = summary_;
+  }
+
+  // analyzeLevels of the kept parent's child by `move`, derived from the parent's levels: a
+  // region's distance drops by one exactly when its `via` holds the move, that is when a
+  // shortest path reaches it from the move's frontier regions; every other distance stays. So
+  // only those regions are walked, not all.
+  const StateSummary& analyzeChildLevels(const State& child, uint32_t move) {
+    const std::vector<Bits<Words>>& parent = parentLevels_;
+    Bits<Words>& joining = droppingAt_[1];
+    for (size_t w = 0; w < Words; ++w) joining[w] = parent[1][w] & colorRows_[move][w];
+    for (uint32_t d = 1; d < parentDepth_; ++d) {
+      Bits<Words> next{};
+      forEachBit(droppingAt_[d], [&](uint32_t r) {
+        for (size_t w = 0; w < Words; ++w) next[w] |= neighborRows_[r][w];
+      });
+      for (size_t w = 0; w < Words; ++w) {
+        next[w] &= parent[d + 1][w];
+        levels_[d][w] = (parent[d][w] & ~droppingAt_[d][w]) | next[w];
+      }
+      droppingAt_[d + 1] = next;
+    }
+    depth_ = parentDepth_;
+    levels_[depth_] = Bits<Words>{};
+    while (depth_ > 1 && isEmpty(levels_[depth_ - 1])) --depth_;
+
+    const ColorStats& moved = parentSummary_.colors[move];
+    summary_.remainingRegions = parentSummary_.remainingRegions - moved.frontier;
+    summary_.opening = 0;
+    for (uint32_t k = 0; k < colorCount_; ++k) {
+      const ColorStats& was = parentSummary_.colors[k];
+      ColorStats& stats = summary_.colors[k];
+      stats = ColorStats{};
+      stats.remaining = k == move ? was.remaining - was.frontier : was.remaining;
+      if (stats.remaining == 0) continue;
+      // The farthest distance drops when all the regions at it do.
+      const uint32_t m = was.farthest;
+      uint64_t staying = 0;
+      for (size_t w = 0; w < Words; ++w)
+        staying |= parent[m][w] & colorRows_[k][w] & ~droppingAt_[m][w];
+      stats.farthest = staying != 0 ? m : m - 1;
+    }
+    forEachBit(child.frontier, [&](uint32_t r) {
+      ColorStats& stats = summary_.colors[color_[r]];
+      ++stats.frontier;
+      stats.keys ^= keys_[r];
+    });
+    raiseDeadlines();
+    return summary_;
   }
 
   // What the last analyzeLevels or analyze found.
@@ -336,4 +394,9 @@ class BitAnalysis {
   static constexpr uint32_t lagLevels = 3;  // levels lagsBehind looks at
   uint32_t depth_ = 0;                      // the first empty level
   StateSummary summary_;
+  // The state keepAsParent kept, and per level the regions whose distance the child's move drops.
+  std::vector<Bits<Words>> parentLevels_;
+  std::vector<Bits<Words>> droppingAt_;
+  uint32_t parentDepth_ = 0;
+  StateSummary parentSummary_;
 };

@@ -267,11 +267,13 @@ class ExactSearch {
                    c, f);
     }
     for (uint32_t i = 0; i < children.count; ++i) table_.prefetch(children.hashes[i]);
+    analysis_.keepAsParent();
     for (uint32_t i = 0; i < children.count; ++i) {
       bool analysed = false;
       const auto boundDrops = [&] {
         analysed = true;
-        const StateSummary& own = analysis_.analyzeLevels(children.states[i]);
+        const StateSummary& own =
+            analysis_.analyzeChildLevels(children.states[i], children.moves[i]);
         return g + 1 + lowerBound(own, colorCount_) <= f;
       };
       if (!reach(children.states[i], children.hashes[i], node, children.moves[i], g + 1, f,

@@ -53,6 +53,7 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
     ASSERT_LE(wordsFor(graph.regionCount()), testWords);
     SCOPED_TRACE("seed " + std::to_string(k));
     BitAnalysis<testWords> bits(graph);
+    BitAnalysis<testWords> fresh(graph);
     StateAnalysis plain;
     StateAnalysis childPlain;
     BitState<testWords> state = bits.startState(startRegion);
@@ -77,6 +78,27 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
           if (plain.colors[c].frontier > 0) frontierColours |= 1u << c;
         EXPECT_EQ(bits.movesLoweringBound(bound + 1), frontierColours);
       }
+      // Each child's levels as derived from the parent's are those of its own analysis, to the
+      // moves that lower its bound.
+      bits.analyzeLevels(state);
+      std::vector<BitState<testWords>> children(colorCount);
+      for (uint32_t c = 0; c < colorCount; ++c)
+        if (plain.colors[c].frontier > 0) children[c] = bits.child(state, c);
+      bits.keepAsParent();
+      for (uint32_t c = 0; c < colorCount; ++c) {
+        if (plain.colors[c].frontier == 0) continue;
+        SCOPED_TRACE("move " + std::to_string(c));
+        const StateSummary derived = bits.analyzeChildLevels(children[c], c);
+        const uint32_t derivedBound = lowerBound(derived, colorCount);
+        const uint32_t derivedLowering = bits.movesLoweringBound(derivedBound);
+        const StateSummary own = fresh.analyzeLevels(children[c]);
+        expectSameSummary(derived, own, colorCount);
+        EXPECT_EQ(derived.raised, own.raised);
+        if (own.remainingRegions > 0 && forcedColor(own, colorCount) < 0) {
+          EXPECT_EQ(derivedLowering, fresh.movesLoweringBound(derivedBound));
+        }
+      }
+      bits.analyzeLevels(state);  // child() steps from the state last analysed
       std::vector<uint32_t> moves;
       for (uint32_t c = 0; c < colorCount; ++c) {
         if (plain.colors[c].frontier == 0) continue;
