@@ -116,8 +116,13 @@ uint32_t coloursByFarthest(const StateSummary& state, uint32_t colorCount,
   uint32_t count = 0;
   for (uint32_t k = 0; k < colorCount; ++k)
     if (state.colors[k].remaining > 0) order[count++] = k;
-  std::sort(order, order + count,
-            [&](uint32_t a, uint32_t b) { return deadline(state, a) > deadline(state, b); });
+  uint32_t due[maxColors];
+  for (uint32_t i = 0; i < count; ++i) due[i] = deadline(state, order[i]);
+  for (uint32_t i = 1; i < count; ++i)  // insertion sort, stable: a handful of colours
+    for (uint32_t j = i; j > 0 && due[j - 1] < due[j]; --j) {
+      std::swap(due[j - 1], due[j]);
+      std::swap(order[j - 1], order[j]);
+    }
   return count;
 }
 
