@@ -100,6 +100,7 @@ def main():
     parser.add_argument("--wall-limit", type=float, default=180,
                         help="the searches' --time-limit, wall-clock")
     parser.add_argument("--dir", help="where the board files go (default: a temporary directory)")
+    parser.add_argument("--per-board", action="store_true", help="a line for every search too")
     args = parser.parse_args()
 
     directory = args.dir or tempfile.mkdtemp(prefix="exact_targets_")
@@ -113,9 +114,16 @@ def main():
         with_old = args.old and (args.old_sets == "all" or name in args.old_sets.split(","))
         old, new = Tally(), Tally()
         for board in boards:
-            if with_old:
-                old.add(solve(args.old, board, args.wall_limit, args.cpu_limit))
-            new.add(solve(args.new, board, args.wall_limit, args.cpu_limit))
+            for label, binary, tally in (("old", args.old, old), ("new", args.new, new)):
+                if label == "old" and not with_old:
+                    continue
+                result = solve(binary, board, args.wall_limit, args.cpu_limit)
+                tally.add(result)
+                if args.per_board:
+                    proven, turns, seconds, rss = result
+                    print(f"  {os.path.basename(board)} {label}: {turns} turns, "
+                          f"{'proven' if proven else 'not proven'}, {seconds:.2f} s, {rss:.0f} MB",
+                          flush=True)
         if with_old:
             print(old.line("old", name))
         print(new.line("new", name), flush=True)
