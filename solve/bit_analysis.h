@@ -359,7 +359,7 @@ class BitAnalysis {
       live = nextLive;
       liveAt_[depth + 1] = live;
     }
-    summary_.opening = liveAt_[2];
+    summary_.opening = depth_ > 1 ? liveAt_[2] : 0;  // a finished state has no level 2
     // c is shared by every farthest region of colour k when they all lie in c's reach.
     for (uint32_t k = 0; k < colorCount_; ++k) {
       ColorStats& stats = summary_.colors[k];

@@ -97,6 +97,8 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
         if (own.remainingRegions > 0 && forcedColor(own, colorCount) < 0) {
           EXPECT_EQ(derivedLowering, fresh.movesLoweringBound(derivedBound));
         }
+        expectSameSummary(bits.completeAnalysis(children[c]), fresh.analyze(children[c]),
+                          colorCount);
       }
       bits.analyzeLevels(state);  // child() steps from the state last analysed
       std::vector<uint32_t> moves;
