@@ -44,6 +44,16 @@ bool isEmpty(const Bits<Words>& bits) {
 }
 
 template <size_t Words>
+bool hasTwoBits(const Bits<Words>& bits) {
+  uint32_t nonEmptyWords = 0;
+  for (size_t w = 0; w < Words; ++w) {
+    if ((bits[w] & (bits[w] - 1)) != 0) return true;
+    nonEmptyWords += bits[w] != 0;
+  }
+  return nonEmptyWords > 1;
+}
+
+template <size_t Words>
 class BitAnalysis {
  public:
   using State = BitState<Words>;
@@ -55,7 +65,10 @@ class BitAnalysis {
         colorRows_(graph.colorCount),
         levels_(graph.regionCount() + 2),
         reaches_((graph.regionCount() + 2) * graph.colorCount),
-        liveAt_(graph.regionCount() + 2) {
+        liveAt_(graph.regionCount() + 2),
+        sharedAt_(graph.regionCount() + 2),
+        parentLevels_(graph.regionCount() + 2),
+        droppingAt_(graph.regionCount() + 2) {
     for (uint32_t r = 0; r < graph.regionCount(); ++r) {
       keys_.push_back(regionKey(r));
       for (const uint32_t n : graph.neighborsOf(r)) setBit(neighborRows_[r].data(), n);
@@ -72,11 +85,76 @@ class BitAnalysis {
 
   const StateSummary& analyze(const State& state) {
     analyzeLevels(state);
+    return completeAnalysis(state);
+  }
+
+  // Keeps the state last analysed (by analyzeLevels at least) as the parent of the states
+  // analyzeChildLevels is given next.
+  void keepAsParent() {
+    parentDepth_ = depth_;
+    std::copy_n(levels_.begin(), depth_ + 1, parentLevels_.begin());
+    parentSummary_ = summary_;
+  }
+
+  // analyzeLevels of the kept parent's child by `move`, derived from the parent's levels: a
+  // region's distance drops by one exactly when its `via` holds the move, that is when a
+  // shortest path reaches it from the move's frontier regions; every other distance stays. So
+  // only those regions are walked, not all.
+  const StateSummary& analyzeChildLevels(const State& child, uint32_t move) {
+    const std::vector<Bits<Words>>& parent = parentLevels_;
+    Bits<Words>& joining = droppingAt_[1];
+    for (size_t w = 0; w < Words; ++w) joining[w] = parent[1][w] & colorRows_[move][w];
+    for (uint32_t d = 1; d < parentDepth_; ++d) {
+      Bits<Words> next{};
+      forEachBit(droppingAt_[d], [&](uint32_t r) {
+        for (size_t w = 0; w < Words; ++w) next[w] |= neighborRows_[r][w];
+      });
+      for (size_t w = 0; w < Words; ++w) {
+        next[w] &= parent[d + 1][w];
+        levels_[d][w] = (parent[d][w] & ~droppingAt_[d][w]) | next[w];
+      }
+      droppingAt_[d + 1] = next;
+    }
+    depth_ = parentDepth_;
+    levels_[depth_] = Bits<Words>{};
+    while (depth_ > 1 && isEmpty(levels_[depth_ - 1])) --depth_;
+
+    const ColorStats& moved = parentSummary_.colors[move];
+    summary_.remainingRegions = parentSummary_.remainingRegions - moved.frontier;
+    summary_.opening = 0;
+    for (uint32_t k = 0; k < colorCount_; ++k) {
+      const ColorStats& was = parentSummary_.colors[k];
+      ColorStats& stats = summary_.colors[k];
+      stats = ColorStats{};
+      stats.remaining = k == move ? was.remaining - was.frontier : was.remaining;
+      if (stats.remaining == 0) continue;
+      // The farthest distance drops when all the regions at it do.
+      const uint32_t m = was.farthest;
+      uint64_t staying = 0;
+      for (size_t w = 0; w < Words; ++w)
+        staying |= parent[m][w] & colorRows_[k][w] & ~droppingAt_[m][w];
+      stats.farthest = staying != 0 ? m : m - 1;
+    }
+    forEachBit(child.frontier, [&](uint32_t r) {
+      ColorStats& stats = summary_.colors[color_[r]];
+      ++stats.frontier;
+      stats.keys ^= keys_[r];
+    });
+    raiseDeadlines();
+    return summary_;
+  }
+
+  // What the last analyzeLevels or analyze found.
+  const StateSummary& lastSummary() const { return summary_; }
+
+  // After analyzeLevels of the same state: `farthestVia` and `opening`, the rest of analyze().
+  const StateSummary& completeAnalysis(const State& state) {
     passVia(state);
     return summary_;
   }
 
-  // The breadth-first levels alone: everything of the summary but `farthestVia` and `opening`.
+  // The breadth-first levels and the raised deadlines: everything of the summary but
+  // `farthestVia` and `opening`.
   const StateSummary& analyzeLevels(const State& state) {
     Bits<Words> visited;
     for (size_t w = 0; w < Words; ++w) visited[w] = state.joined[w] | state.frontier[w];
@@ -107,14 +185,16 @@ class BitAnalysis {
     depth_ = depth;
     summary_.remainingRegions = remaining;
     summary_.opening = 0;
+    raiseDeadlines();
     return summary_;
   }
 
   // For a state none of whose colours is forced, whose children count only if their bound is
-  // one below the state's `bound`: the colours of those children. A child's bound drops exactly
-  // when, at every distance t where t - 1 + (colours reaching t or beyond) equals the bound, the
-  // move takes a step off all the farthest regions of some colour of distance t. The `via` sets
-  // of just those regions come from walking back up the levels from them.
+  // below `bound`: the colours of those children, by the bound ChildBounds gives. A child's bound
+  // drops exactly when, at every deadline t where t - 1 + (colours due at t or later) equals the
+  // bound, the move drops some colour due at t: a raised one always, another when it takes a
+  // step off all its farthest regions. The `via` sets of just those regions come from walking
+  // back up the levels from them. A `bound` above the state's own lets every move through.
   uint32_t movesLoweringBound(uint32_t bound) {
     uint32_t order[maxColors];
     const uint32_t count = coloursByFarthest(summary_, colorCount_, order);
@@ -123,9 +203,9 @@ class BitAnalysis {
     uint32_t holding[maxColors][2];  // begin and end of its colours in `order`
     uint32_t holdingCount = 0;
     for (uint32_t i = 0; i < count;) {
-      const uint32_t t = summary_.colors[order[i]].farthest;
+      const uint32_t t = deadline(summary_, order[i]);
       uint32_t end = i;
-      while (end < count && summary_.colors[order[end]].farthest == t) ++end;
+      while (end < count && deadline(summary_, order[end]) == t) ++end;
       if (t - 1 + end == bound) {
         holding[holdingCount][0] = i;
         holding[holdingCount++][1] = end;
@@ -139,6 +219,10 @@ class BitAnalysis {
       uint32_t lowering = 0;
       for (uint32_t j = holding[h][0]; j < holding[h][1]; ++j) {
         const uint32_t k = order[j];
+        if ((summary_.raised >> k) & 1) {  // a raised deadline drops whatever the move
+          lowering = candidates;
+          break;
+        }
         lowering |= sharedVia(k, summary_.colors[k].farthest, candidates & ~lowering);
       }
       candidates &= lowering;
@@ -164,6 +248,67 @@ class BitAnalysis {
   }
 
  private:
+  // A colour's farthest regions F at distance m all join by move m only if each of the first
+  // m - 1 moves takes a step off every one of them. A move of colour c takes a step off a region
+  // only through a shortest path whose level-1 region has colour c, so by induction moves
+  // c_1..c_j keep every region of F on schedule only if each has a shortest path whose level-i
+  // region has colour c_i for i <= j. So when at some level i < m no colour is held by a
+  // level-i region on a shortest path to each region of F, the last of F, and with it the
+  // colour's last region, joins at move m + 1 or later: a deadline one past m never exceeds
+  // the truth, and the bound over deadlines stays admissible. The bound rises exactly when every
+  // colour of some distance holding it is raised, so a distance's colours are tried only until
+  // one fails; the other distances' raised colours still lift the children's bounds.
+  void raiseDeadlines() {
+    summary_.raised = 0;
+    uint32_t order[maxColors];
+    const uint32_t count = coloursByFarthest(summary_, colorCount_, order);
+    const uint32_t bound = lowerBound(summary_, colorCount_);
+    for (uint32_t i = 0; i < count;) {
+      const uint32_t t = summary_.colors[order[i]].farthest;
+      uint32_t end = i;
+      while (end < count && summary_.colors[order[end]].farthest == t) ++end;
+      uint32_t j = i;
+      for (; j < end && lagsBehind(order[j], t); ++j) summary_.raised |= uint32_t{1} << order[j];
+      if (j == end && t - 1 + end == bound) return;
+      i = end;
+    }
+  }
+
+  // Whether no colour sequence keeps every colour-k region at distance t on schedule, judged
+  // level by level: some level's ancestors of those regions share no colour. Only the few levels
+  // nearest the regions are looked at: there their paths have not yet merged, while the levels
+  // near the frontier almost always share a colour and cost the most to walk.
+  bool lagsBehind(uint32_t k, uint32_t t) {
+    Bits<Words> targets;
+    for (size_t w = 0; w < Words; ++w) targets[w] = levels_[t][w] & colorRows_[k][w];
+    if (!hasTwoBits(targets)) return false;  // one region's own shortest path keeps it on time
+    const uint32_t allColours = colorCount_ == 32 ? ~uint32_t{0} : (uint32_t{1} << colorCount_) - 1;
+    std::fill_n(sharedAt_.begin(), t, allColours);
+    bool lags = false;
+    forEachBit(targets, [&](uint32_t target) {
+      if (lags) return;
+      Bits<Words> ancestors{};
+      setBit(ancestors.data(), target);
+      const uint32_t lowest = t > lagLevels ? t - lagLevels : 1;
+      for (uint32_t level = t; level > lowest && !lags; --level) {
+        Bits<Words> before{};
+        forEachBit(ancestors, [&](uint32_t r) {
+          for (size_t w = 0; w < Words; ++w) before[w] |= neighborRows_[r][w];
+        });
+        for (size_t w = 0; w < Words; ++w) ancestors[w] = before[w] & levels_[level - 1][w];
+        uint32_t& shared = sharedAt_[level - 1];
+        for (uint32_t colors = shared; colors != 0; colors &= colors - 1) {
+          const uint32_t c = static_cast<uint32_t>(std::countr_zero(colors));
+          uint64_t meets = 0;
+          for (size_t w = 0; w < Words; ++w) meets |= ancestors[w] & colorRows_[c][w];
+          if (meets == 0) shared &= ~(uint32_t{1} << c);
+        }
+        lags = shared == 0;
+      }
+    });
+    return lags;
+  }
+
   // Of `candidates`, the colours in the `via` set of every colour-k region at distance t, found
   // by walking each region's shortest-path ancestors back to the frontier.
   uint32_t sharedVia(uint32_t k, uint32_t t, uint32_t candidates) const {
@@ -214,7 +359,7 @@ class BitAnalysis {
       live = nextLive;
       liveAt_[depth + 1] = live;
     }
-    summary_.opening = liveAt_[2];
+    summary_.opening = depth_ > 1 ? liveAt_[2] : 0;  // a finished state has no level 2
     // c is shared by every farthest region of colour k when they all lie in c's reach.
     for (uint32_t k = 0; k < colorCount_; ++k) {
       ColorStats& stats = summary_.colors[k];
@@ -239,12 +384,19 @@ class BitAnalysis {
 
   const uint8_t* color_;
   uint32_t colorCount_;
-  std::vector<Bits<Words>> neighborRows_;  // per region
-  std::vector<Bits<Words>> colorRows_;     // per colour
-  std::vector<uint64_t> keys_;             // per region
-  std::vector<Bits<Words>> levels_;        // level i: regions at distance i (level 0 unused)
-  std::vector<Bits<Words>> reaches_;       // level i, colour c: its regions whose `via` holds c
-  std::vector<uint32_t> liveAt_;           // per level, the colours whose reach is not empty
-  uint32_t depth_ = 0;                     // the first empty level
+  std::vector<Bits<Words>> neighborRows_;   // per region
+  std::vector<Bits<Words>> colorRows_;      // per colour
+  std::vector<uint64_t> keys_;              // per region
+  std::vector<Bits<Words>> levels_;         // level i: regions at distance i (level 0 unused)
+  std::vector<Bits<Words>> reaches_;        // level i, colour c: its regions whose `via` holds c
+  std::vector<uint32_t> liveAt_;            // per level, the colours whose reach is not empty
+  std::vector<uint32_t> sharedAt_;          // per level, colours every target's ancestors hold
+  static constexpr uint32_t lagLevels = 3;  // levels lagsBehind looks at
+  uint32_t depth_ = 0;                      // the first empty level
   StateSummary summary_;
+  // The state keepAsParent kept, and per level the regions whose distance the child's move drops.
+  std::vector<Bits<Words>> parentLevels_;
+  std::vector<Bits<Words>> droppingAt_;
+  uint32_t parentDepth_ = 0;
+  StateSummary parentSummary_;
 };

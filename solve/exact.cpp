@@ -1,12 +1,17 @@
-// A* over joined sets with the distance bound, cut at the length of a beam's answer. The bound
-// is consistent (a move lowers it by at most one), so a state's first expansion has its best
-// path and the open list can be a bucket queue by f = g + h, deepest g first within a bucket.
+// A* over joined sets with the deadline bound, cut at the length of a beam's answer. The open
+// list is a bucket queue by f = g + h, deepest g first within a bucket. A child enters with the
+// bound its parent's summary gives it; its own analysis, when it is taken, may raise that, and
+// then it waits in the higher bucket. The bound is admissible but not consistent (a raised
+// deadline can fall by two in a move), so f never falls below the parent's (pathmax), and a
+// closed state reached by a shorter path opens again: every f stays a lower bound on a path
+// through the state, and a state on an optimal path is always waiting with its best g.
 // Restricting a state to its never-worse colour keeps an optimal path from every state.
 #include <algorithm>
-#include <cassert>
+#include <array>
 #include <memory>
 
 #include "solve/bit_analysis.h"
+#include "solve/prefetch.h"
 #include "solve/search_common.h"
 #include "solve/solver.h"
 #include "solve/state_analysis.h"
@@ -84,6 +89,7 @@ class StateTable {
       if (nodes.state(node).joined == state.joined) return node;
     }
   }
+  void prefetch(uint32_t hash) const { prefetchForRead(&slots_[hash & mask_]); }
   // False when the table had to grow and the budget had no room.
   bool insert(size_t slot, uint32_t hash, uint32_t node, MemoryBudget& budget) {
     slots_[slot] = uint64_t{hash} << 32 | (node + 1);
@@ -193,6 +199,15 @@ class ExactSearch {
       while (f < upperBound_ && open_.pop(f, g, node)) {
         NodeInfo& info = nodes_.info(node);
         if (info.closed || info.g != g) continue;
+        const StateSummary& levels = node == analysedLast_
+                                         ? analysis_.lastSummary()
+                                         : analysis_.analyzeLevels(nodes_.state(node));
+        analysedLast_ = noNode;
+        const uint32_t ownF = g + lowerBound(levels, colorCount_);
+        if (ownF > f) {  // its own bound is above the one it entered with
+          if (ownF < upperBound_ && !open_.push(ownF, g, node, shared_.budget)) return ended(f);
+          continue;
+        }
         if (expansionsSpent(shared_.limits, solution_.expanded)) return ended(f);
         info.closed = true;
         ++solution_.expanded;
@@ -201,7 +216,7 @@ class ExactSearch {
           tightenWithWiderBeam();
           if (f >= upperBound_) break;
         }
-        if (!expand(node, g, f)) return ended(f);
+        if (!expand(node, g, f, levels)) return ended(f);
       }
     }
     solution_.proven = true;
@@ -213,63 +228,111 @@ class ExactSearch {
   // Reaches the children of `node`, at depth g in layer f, that can still beat the best answer,
   // and takes a child that completes the board as the best answer when it is shorter. False
   // when the memory budget is spent.
-  bool expand(uint32_t node, uint32_t g, uint32_t f) {
+  // `levels` is the state's analyzeLevels.
+  bool expand(uint32_t node, uint32_t g, uint32_t f, const StateSummary& levels) {
     const State& state = nodes_.state(node);
-    if (f + 1 == upperBound_) {
-      const StateSummary& levels = analysis_.analyzeLevels(state);
-      if (forcedColor(levels, colorCount_) < 0) return expandLastLayer(node, g, f, levels);
-    }
-    const StateSummary& summary = analysis_.analyze(state);
+    if (f + 1 == upperBound_ && forcedColor(levels, colorCount_) < 0)
+      return expandLastLayer(node, g, f, levels);
+    const StateSummary& summary = analysis_.completeAnalysis(state);
     const uint32_t hash = nodes_.info(node).hash;
-    return forEachUsefulMove(
+    Children children;
+    forEachUsefulMove(
         summary, colorCount_,
         [&](uint32_t move) {
           noteCompletion(node, g, move);
           return true;
         },
         [&](uint32_t move, uint32_t childBound) {
-          const uint32_t childF = g + 1 + childBound;
-          assert(childF >= f && "the bound is consistent");
-          return childF >= upperBound_ ||
-                 reach(analysis_.child(state, move),
-                       hash ^ static_cast<uint32_t>(summary.colors[move].keys), node, move, g + 1,
-                       childF);
+          const uint32_t childF = std::max(f, g + 1 + childBound);
+          if (childF < upperBound_)
+            children.add(analysis_.child(state, move),
+                         hash ^ static_cast<uint32_t>(summary.colors[move].keys), move, childF);
+          return true;
         });
+    return reachAll(children, node, g + 1);
   }
 
   // In the last layer below the best answer, only children whose bound drops are kept; finding
-  // them needs the `via` sets of a few regions, not of all.
+  // them needs the `via` sets of a few regions, not of all. A child's own bound may not drop
+  // where its parent's summary said it would: each is analysed here, so that such a child is
+  // never stored, and the last one stays analysed, as it is the state taken next.
   bool expandLastLayer(uint32_t node, uint32_t g, uint32_t f, const StateSummary& levels) {
     const State& state = nodes_.state(node);
     const uint32_t hash = nodes_.info(node).hash;
     const uint32_t moves = analysis_.movesLoweringBound(f - g);
+    Children children;
     for (uint32_t m = moves; m != 0; m &= m - 1) {
       const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
-      if (!reach(analysis_.child(state, c), hash ^ static_cast<uint32_t>(levels.colors[c].keys),
-                 node, c, g + 1, f))
+      children.add(analysis_.child(state, c), hash ^ static_cast<uint32_t>(levels.colors[c].keys),
+                   c, f);
+    }
+    for (uint32_t i = 0; i < children.count; ++i) table_.prefetch(children.hashes[i]);
+    analysis_.keepAsParent();
+    for (uint32_t i = 0; i < children.count; ++i) {
+      bool analysed = false;
+      const auto boundDrops = [&] {
+        analysed = true;
+        const StateSummary& own =
+            analysis_.analyzeChildLevels(children.states[i], children.moves[i]);
+        return g + 1 + lowerBound(own, colorCount_) <= f;
+      };
+      if (!reach(children.states[i], children.hashes[i], node, children.moves[i], g + 1, f,
+                 boundDrops))
         return false;
+      if (analysed) analysedLast_ = lastPushed_;
     }
     return true;
   }
 
-  // Adds `state`, reached from `parent` by `move`, or lowers its g; false when the memory budget
-  // is spent.
-  bool reach(const State& state, uint32_t hash, uint32_t parent, uint32_t move, uint32_t g,
-             uint32_t f) {
+  // A state's children, gathered so that all their table slots are asked for before the first
+  // is probed.
+  struct Children {
+    std::array<State, maxColors> states;
+    std::array<uint32_t, maxColors> hashes;
+    std::array<uint8_t, maxColors> moves;
+    std::array<uint32_t, maxColors> fs;
+    uint32_t count = 0;
+    void add(const State& state, uint32_t hash, uint32_t move, uint32_t f) {
+      states[count] = state;
+      hashes[count] = hash;
+      moves[count] = static_cast<uint8_t>(move);
+      fs[count++] = f;
+    }
+  };
+
+  bool reachAll(const Children& children, uint32_t parent, uint32_t g) {
+    for (uint32_t i = 0; i < children.count; ++i) table_.prefetch(children.hashes[i]);
+    for (uint32_t i = 0; i < children.count; ++i)
+      if (!reach(children.states[i], children.hashes[i], parent, children.moves[i], g,
+                 children.fs[i]))
+        return false;
+    return true;
+  }
+
+  // Adds `state`, reached from `parent` by `move`, or lowers its g (opening it again if it was
+  // closed), unless `worthKeeping()`, asked only then, says no; false when the memory budget is
+  // spent.
+  template <class WorthKeeping = bool (*)()>
+  bool reach(
+      const State& state, uint32_t hash, uint32_t parent, uint32_t move, uint32_t g, uint32_t f,
+      WorthKeeping worthKeeping = [] { return true; }) {
+    lastPushed_ = noNode;
     size_t slot = 0;
     uint32_t node = table_.find(hash, state, nodes_, slot);
     const NodeInfo info{hash, parent, static_cast<uint16_t>(g), static_cast<uint8_t>(move), false};
     if (node != noNode) {
       NodeInfo& known = nodes_.info(node);
-      if (known.closed || known.g <= g) return true;
+      if (known.g <= g || !worthKeeping()) return true;
       known = info;
     } else {
+      if (!worthKeeping()) return true;
       node = nodes_.add(shared_.budget);
       if (node == noNode) return false;
       nodes_.state(node) = state;
       nodes_.info(node) = info;
       if (!table_.insert(slot, hash, node, shared_.budget)) return false;
     }
+    lastPushed_ = node;
     return open_.push(f, g, node, shared_.budget);
   }
 
@@ -330,6 +393,9 @@ class ExactSearch {
   NodeStore<State> nodes_;
   StateTable table_;
   OpenList open_;
+  // The node the last reach() pushed, and the node whose analyzeLevels the analysis holds.
+  uint32_t lastPushed_ = noNode;
+  uint32_t analysedLast_ = noNode;
   // When to look at the clock and when to run a wider beam.
   uint32_t sinceCheck_ = 0;
   uint64_t expansions_ = 0;

@@ -38,6 +38,7 @@ void analyzeState(const RegionGraph& graph, const uint64_t* joined, StateAnalysi
   std::fill_n(analysis.colors.begin(), graph.colorCount, ColorStats{});
   analysis.distanceSum = 0;
   analysis.opening = 0;
+  analysis.raised = 0;
 
   const uint8_t* color = graph.color.data();
   const uint32_t* start = graph.neighborStart.data();
@@ -106,7 +107,7 @@ uint32_t lowerBound(const StateSummary& analysis, uint32_t colorCount) {
   uint32_t farthest[maxColors];
   uint32_t count = 0;
   for (uint32_t k = 0; k < colorCount; ++k)
-    if (analysis.colors[k].remaining > 0) farthest[count++] = analysis.colors[k].farthest;
+    if (analysis.colors[k].remaining > 0) farthest[count++] = deadline(analysis, k);
   return boundOfFarthest(farthest, count);
 }
 
@@ -115,41 +116,48 @@ uint32_t coloursByFarthest(const StateSummary& state, uint32_t colorCount,
   uint32_t count = 0;
   for (uint32_t k = 0; k < colorCount; ++k)
     if (state.colors[k].remaining > 0) order[count++] = k;
-  std::sort(order, order + count, [&](uint32_t a, uint32_t b) {
-    return state.colors[a].farthest > state.colors[b].farthest;
-  });
+  uint32_t due[maxColors];
+  for (uint32_t i = 0; i < count; ++i) due[i] = deadline(state, order[i]);
+  for (uint32_t i = 1; i < count; ++i)  // insertion sort, stable: a handful of colours
+    for (uint32_t j = i; j > 0 && due[j - 1] < due[j]; --j) {
+      std::swap(due[j - 1], due[j]);
+      std::swap(order[j - 1], order[j]);
+    }
   return count;
 }
 
 ChildBounds::ChildBounds(const StateSummary& state, uint32_t colorCount) {
   uint32_t order[maxColors];
   const uint32_t count = coloursByFarthest(state, colorCount, order);
+  const uint32_t everyMove = colorCount == 32 ? ~uint32_t{0} : (uint32_t{1} << colorCount) - 1;
   for (uint32_t i = 0; i < count; ++i) {
-    const ColorStats& stats = state.colors[order[i]];
-    if (groupCount_ == 0 || groups_[groupCount_ - 1].farthest != stats.farthest)
-      groups_[groupCount_++] = {stats.farthest, 0, {}};
+    const uint32_t k = order[i];
+    const uint32_t due = deadline(state, k);
+    if (groupCount_ == 0 || groups_[groupCount_ - 1].due != due)
+      groups_[groupCount_++] = {due, 0, {}};
     Group& group = groups_[groupCount_ - 1];
     ++group.size;
-    for (uint32_t via = stats.farthestVia; via != 0; via &= via - 1)
+    const bool raised = ((state.raised >> k) & 1) != 0;
+    for (uint32_t via = raised ? everyMove : state.colors[k].farthestVia; via != 0; via &= via - 1)
       ++group.dropping[std::countr_zero(via)];
   }
 }
 
-// Bound of a child: the largest t - 1 + (number of colours whose farthest distance is at least
-// t) over its colours' distances t. Within a group of distance v, the colours whose shared set
-// holds `move` drop to v - 1 (the moved colour's own frontier regions drop to 0 and leave).
-// Trying t = v and t = v - 1 for every group covers every distance a child can have; a t that
-// is no child's distance never beats the next distance above it.
+// Bound of a child: the largest t - 1 + (number of colours whose deadline is at least t) over
+// its colours' deadlines t. Within a group of deadline v, the colours that `move` drops fall to
+// v - 1 (the moved colour's own frontier regions drop to 0 and leave). Trying t = v and
+// t = v - 1 for every group covers every deadline a child can have; a t that is no child's
+// deadline never beats the next deadline above it.
 uint32_t ChildBounds::operator()(uint32_t move) const {
   uint32_t bound = 0;
   uint32_t above = 0;  // colours whose child distance exceeds the group's v - 1
   for (uint32_t g = 0; g < groupCount_; ++g) {
     const Group& group = groups_[g];
-    const uint32_t v = group.farthest;
+    const uint32_t v = group.due;
     const uint32_t staying = group.size - group.dropping[move];
     if (above + staying > 0) bound = std::max(bound, v - 1 + above + staying);
     if (v >= 2) {
-      const bool nextIsBelow = g + 1 < groupCount_ && groups_[g + 1].farthest == v - 1;
+      const bool nextIsBelow = g + 1 < groupCount_ && groups_[g + 1].due == v - 1;
       const uint32_t below = nextIsBelow ? groups_[g + 1].size - groups_[g + 1].dropping[move] : 0;
       bound = std::max(bound, v - 2 + above + group.size + below);
     }

@@ -48,6 +48,9 @@ struct ColorStats {
 struct StateSummary {
   std::array<ColorStats, maxColors> colors{};
   uint32_t remainingRegions = 0;
+  // Colours whose last region is known to join no sooner than one move past their farthest
+  // distance (their deadline); the plain analysis raises none, the bitset one some.
+  uint32_t raised = 0;
   uint32_t opening = 0;      // colours whose move would bring new regions next to the joined set
   uint64_t distanceSum = 0;  // over tiles; filled only when asked for
 };
@@ -64,17 +67,24 @@ struct StateAnalysis : StateSummary {
 void analyze(const RegionGraph& graph, const uint64_t* joined, bool withSums,
              StateAnalysis& analysis);
 
-// Farthest remaining region of each colour at m1 >= m2 >= ...: at least max(m_k + k - 1) moves,
-// since each colour's last region needs its own move, no earlier than its distance.
+// The move that joins a colour's last region comes no earlier than this.
+inline uint32_t deadline(const StateSummary& state, uint32_t k) {
+  return state.colors[k].farthest + ((state.raised >> k) & 1);
+}
+
+// Deadlines of the colours with regions left at m1 >= m2 >= ...: at least max(m_k + k - 1)
+// moves, since each colour's last region needs a move of its own, no earlier than its deadline.
 uint32_t lowerBound(const StateSummary& state, uint32_t colorCount);
-// The colours with regions left, farthest first, into `order`; returns how many.
+// The colours with regions left, latest deadline first, into `order`; returns how many.
 uint32_t coloursByFarthest(const StateSummary& state, uint32_t colorCount,
                            uint32_t order[maxColors]);
 
-// The same bound for each child of a state, read off the state's summary: a move of colour c
-// takes one step off every region whose `via` holds c, so colour k's farthest distance drops
-// by one when c is shared by all its farthest regions. The colours are grouped by farthest
-// distance once; each child then takes one pass over the groups.
+// A bound for each child of a state, read off the state's summary: a move of colour c takes one
+// step off every region whose `via` holds c, so colour k's farthest distance drops by one when c
+// is shared by all its farthest regions. A raised deadline drops by one whatever the move (the
+// moves a colour's last region needs shrink by at most one a move), so the child's bound is at
+// least the state's less one. With nothing raised it is the child's own bound. The colours are
+// grouped by deadline once; each child then takes one pass over the groups.
 class ChildBounds {
  public:
   ChildBounds(const StateSummary& state, uint32_t colorCount);
@@ -82,7 +92,7 @@ class ChildBounds {
 
  private:
   struct Group {
-    uint32_t farthest;
+    uint32_t due;  // the deadline of its colours
     uint32_t size;
     std::array<uint8_t, maxColors> dropping;  // per move, the colours it takes a step off
   };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 
 #include "solve/bit_analysis.h"
@@ -52,6 +53,7 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
     ASSERT_LE(wordsFor(graph.regionCount()), testWords);
     SCOPED_TRACE("seed " + std::to_string(k));
     BitAnalysis<testWords> bits(graph);
+    BitAnalysis<testWords> fresh(graph);
     StateAnalysis plain;
     StateAnalysis childPlain;
     BitState<testWords> state = bits.startState(startRegion);
@@ -61,14 +63,44 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
       expectSameSummary(plain, summary, colorCount);
       if (plain.remainingRegions == 0) break;
       const ChildBounds childBound(plain, colorCount);
+      const uint32_t bound = lowerBound(summary, colorCount);
+      EXPECT_LE(bound, lowerBound(plain, colorCount) + 1);  // a deadline rises by one at most
+      EXPECT_EQ(bits.analyzeLevels(state).raised, summary.raised);
       if (forcedColor(plain, colorCount) < 0) {
-        const uint32_t bound = lowerBound(plain, colorCount);
+        const ChildBounds raisedChildBound(summary, colorCount);
         uint32_t lowering = 0;
         for (uint32_t c = 0; c < colorCount; ++c)
-          if (plain.colors[c].frontier > 0 && childBound(c) + 1 == bound) lowering |= 1u << c;
-        bits.analyzeLevels(state);
+          if (plain.colors[c].frontier > 0 && raisedChildBound(c) + 1 == bound) lowering |= 1u << c;
         EXPECT_EQ(bits.movesLoweringBound(bound), lowering);
+        // Above the state's own bound no child is cut.
+        uint32_t frontierColours = 0;
+        for (uint32_t c = 0; c < colorCount; ++c)
+          if (plain.colors[c].frontier > 0) frontierColours |= 1u << c;
+        EXPECT_EQ(bits.movesLoweringBound(bound + 1), frontierColours);
       }
+      // Each child's levels as derived from the parent's are those of its own analysis, to the
+      // moves that lower its bound.
+      bits.analyzeLevels(state);
+      std::vector<BitState<testWords>> children(colorCount);
+      for (uint32_t c = 0; c < colorCount; ++c)
+        if (plain.colors[c].frontier > 0) children[c] = bits.child(state, c);
+      bits.keepAsParent();
+      for (uint32_t c = 0; c < colorCount; ++c) {
+        if (plain.colors[c].frontier == 0) continue;
+        SCOPED_TRACE("move " + std::to_string(c));
+        const StateSummary derived = bits.analyzeChildLevels(children[c], c);
+        const uint32_t derivedBound = lowerBound(derived, colorCount);
+        const uint32_t derivedLowering = bits.movesLoweringBound(derivedBound);
+        const StateSummary own = fresh.analyzeLevels(children[c]);
+        expectSameSummary(derived, own, colorCount);
+        EXPECT_EQ(derived.raised, own.raised);
+        if (own.remainingRegions > 0 && forcedColor(own, colorCount) < 0) {
+          EXPECT_EQ(derivedLowering, fresh.movesLoweringBound(derivedBound));
+        }
+        expectSameSummary(bits.completeAnalysis(children[c]), fresh.analyze(children[c]),
+                          colorCount);
+      }
+      bits.analyzeLevels(state);  // child() steps from the state last analysed
       std::vector<uint32_t> moves;
       for (uint32_t c = 0; c < colorCount; ++c) {
         if (plain.colors[c].frontier == 0) continue;
@@ -84,6 +116,78 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
       state = bits.child(state, moves[pick() % moves.size()]);
     }
   }
+}
+
+// Fewest moves left from every state a game can reach, by exhaustive search over joined sets:
+// every colour on the frontier is tried, whatever the bounds say.
+template <size_t Words>
+class Optima {
+ public:
+  explicit Optima(const RegionGraph& graph) : graph_(graph), bits_(graph) {}
+  uint32_t from(const BitState<Words>& state) {
+    if (const auto known = optimum_.find(state.joined); known != optimum_.end())
+      return known->second;
+    const StateSummary summary = bits_.analyze(state);
+    uint32_t best = 0;
+    if (summary.remainingRegions > 0) {
+      best = UINT32_MAX;
+      for (uint32_t c = 0; c < graph_.colorCount; ++c) {
+        if (summary.colors[c].frontier == 0) continue;
+        bits_.analyze(state);  // child() steps from the state last analysed
+        best = std::min(best, 1 + from(bits_.child(state, c)));
+      }
+    }
+    optimum_[state.joined] = best;
+    return best;
+  }
+  const std::map<Bits<Words>, uint32_t>& all() const { return optimum_; }
+
+ private:
+  const RegionGraph& graph_;
+  BitAnalysis<Words> bits_;
+  std::map<Bits<Words>, uint32_t> optimum_;
+};
+
+// The raised bound is admissible: on small boards with up to 16 colours, no reachable state's
+// bound, and no child's bound as its parent gives it, exceeds the fewest moves left; and
+// deadlines do rise on these boards, so the check is not idle.
+TEST(StateAnalysis, RaisedBoundNeverExceedsTheOptimum) {
+  std::mt19937 pick(13);
+  uint64_t states = 0;
+  uint64_t raisedBounds = 0;
+  const uint32_t boards = 400 / sampleDivisor;
+  for (uint32_t k = 1; k <= boards; ++k) {
+    const uint32_t side = 4 + pick() % 3;
+    const uint32_t colorCount = 3 + pick() % (side == 4 ? 14 : side == 5 ? 6 : 3);
+    const RegionGraph graph = buildRegionGraph(randomBoard(side, colorCount, 2000 + k));
+    SCOPED_TRACE(std::to_string(side) + "/" + std::to_string(colorCount) + " seed " +
+                 std::to_string(2000 + k));
+    BitAnalysis<1> bits(graph);
+    StateAnalysis plain;
+    Optima<1> optima(graph);
+    optima.from(bits.startState(startRegion));
+    for (const auto& [joined, optimum] : optima.all()) {
+      analyze(graph, joined.data(), false, plain);
+      BitState<1> state{joined, {}};
+      for (uint32_t i = 0; i < plain.frontierEnd; ++i)
+        setBit(state.frontier.data(), plain.order[i]);
+      const StateSummary summary = bits.analyze(state);
+      if (summary.remainingRegions == 0) continue;
+      const uint32_t bound = lowerBound(summary, colorCount);
+      ++states;
+      raisedBounds += bound > lowerBound(plain, colorCount);
+      ASSERT_LE(bound, optimum);
+      const ChildBounds childBound(summary, colorCount);
+      for (uint32_t c = 0; c < colorCount; ++c) {
+        if (summary.colors[c].frontier == 0) continue;
+        const BitState<1> child = bits.child(state, c);
+        ASSERT_LE(childBound(c), optima.from(child));
+        EXPECT_GE(childBound(c) + 1, bound);
+      }
+    }
+  }
+  EXPECT_GT(states, uint64_t{boards} * 100);
+  EXPECT_GT(raisedBounds, boards / 4);
 }
 
 // The walk over the moves worth trying, on the states of random games it picks its own moves
