@@ -20,6 +20,7 @@
 #include "solve/exact_parallel.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -109,6 +110,13 @@ struct RoundState {
   std::vector<Child<State>> children;
 };
 
+// A child of the round's state `entry`, to be filed into its shard.
+template <class State>
+struct Filing {
+  const Child<State>* child;
+  uint32_t entry;
+};
+
 enum class Step { going, nextLayer, finished };
 
 template <size_t Words>
@@ -145,47 +153,54 @@ class ParallelSearch {
       return std::move(solution_);
     }
     std::vector<std::thread> helpers;
-    for (uint32_t t = 1; t < threads_; ++t) helpers.emplace_back([this, t] { work(t); });
-    work(0);
+    for (uint32_t t = 1; t < threads_; ++t) helpers.emplace_back([this] { work(); });
+    work();
     for (std::thread& helper : helpers) helper.join();
     return std::move(solution_);
   }
 
  private:
-  void work(uint32_t thread) {
+  void work() {
     BitAnalysis<Words> analysis(graph_);
     for (;;) {
-      takeFromOwnShards(thread);
+      forEachClaimedShard([&](uint32_t s) { takeFrom(s); });
       rendezvous_.arrive([&] { gatherRound(); });
       if (step_ == Step::finished) return;
       if (step_ == Step::nextLayer) continue;
       analyseRound(analysis);
       rendezvous_.arrive([&] { noteCompletions(); });
       if (step_ == Step::finished) return;
-      fileChildren(thread);
+      forEachClaimedShard([&](uint32_t s) { fileChildren(s); });
       rendezvous_.arrive([&] { closeRound(); });
       if (step_ == Step::finished) return;
     }
   }
 
-  // Shard s belongs to thread s mod threads; its states of the current layer, deepest first.
-  void takeFromOwnShards(uint32_t thread) {
-    for (uint32_t s = thread; s < shardCount; s += threads_) {
-      Shard<State>& shard = shards_[s];
-      shard.taken.clear();
-      uint32_t g = 0;
-      uint32_t local = 0;
-      while (shard.taken.size() < statesPerShard && shard.open.pop(layer_, g, local)) {
-        NodeInfo& info = shard.nodes.info(local);
-        if (info.closed || info.g != g) continue;  // expanded already, or reached by a shorter way
-        info.closed = true;
-        shard.taken.push_back(local << shardBits | s);
-      }
+  // Each shard goes to the first thread free to take it, for the whole step: what is done to
+  // it is the same whichever thread does it.
+  template <class Visit>
+  void forEachClaimedShard(Visit visit) {
+    for (uint32_t s; (s = nextShard_.fetch_add(1, std::memory_order_relaxed)) < shardCount;)
+      visit(s);
+  }
+
+  // The shard's states of the current layer, deepest first.
+  void takeFrom(uint32_t s) {
+    Shard<State>& shard = shards_[s];
+    shard.taken.clear();
+    uint32_t g = 0;
+    uint32_t local = 0;
+    while (shard.taken.size() < statesPerShard && shard.open.pop(layer_, g, local)) {
+      NodeInfo& info = shard.nodes.info(local);
+      if (info.closed || info.g != g) continue;  // expanded already, or reached by a shorter way
+      info.closed = true;
+      shard.taken.push_back(local << shardBits | s);
     }
   }
 
   // Serial: the round's states in shard order, or the next layer when the current one is done.
   void gatherRound() {
+    nextShard_.store(0, std::memory_order_relaxed);
     roundSize_ = 0;
     for (const Shard<State>& shard : shards_)
       for (const uint32_t node : shard.taken) round_[roundSize_++].node = node;
@@ -260,8 +275,12 @@ class ParallelSearch {
 
   // Serial: the first shortest completion of the round, in round order, becomes the best answer.
   void noteCompletions() {
+    nextShard_.store(0, std::memory_order_relaxed);
+    for (std::vector<Filing<State>>& filings : filings_) filings.clear();
     for (uint32_t i = 0; i < roundSize_; ++i) {
       const RoundState<State>& entry = round_[i];
+      for (const Child<State>& child : entry.children)
+        filings_[shardOf(child.hash)].push_back({&child, i});
       if (entry.completingMove == noMove || entry.g + 1 >= upperBound_) continue;
       // A reopened state's parents may have shorter paths than its g counts.
       solution_.moves = pathTo(entry.node);
@@ -273,20 +292,21 @@ class ParallelSearch {
     if (upperBound_ <= layer_) proven();  // every shorter answer was ruled out by the layers
   }
 
-  // Each thread files the children that belong to its shards, in round order.
-  void fileChildren(uint32_t thread) {
-    for (uint32_t i = 0; i < roundSize_; ++i) {
-      const RoundState<State>& entry = round_[i];
-      for (const Child<State>& child : entry.children) {
-        const uint32_t s = shardOf(child.hash);
-        if (s % threads_ != thread || child.f >= upperBound_ || shards_[s].spent) continue;
-        if (!reach(child, entry.node, entry.g + 1)) shards_[s].spent = true;
+  // The children that belong to shard s, in round order.
+  void fileChildren(uint32_t s) {
+    for (const Filing<State>& filing : filings_[s]) {
+      const RoundState<State>& parent = round_[filing.entry];
+      if (filing.child->f >= upperBound_) continue;
+      if (!reach(*filing.child, parent.node, parent.g + 1)) {
+        shards_[s].spent = true;
+        return;
       }
     }
   }
 
   // Serial: the limits, and a wider beam when the search has run long.
   void closeRound() {
+    nextShard_.store(0, std::memory_order_relaxed);
     const bool spent = std::any_of(shards_.begin(), shards_.end(),
                                    [](const Shard<State>& shard) { return shard.spent; });
     if (spent || stopRequested(limits_) || Clock::now() >= deadline_) return cutShort();
@@ -385,7 +405,9 @@ class ParallelSearch {
 
   std::vector<Shard<State>> shards_;      // each written by its own thread only
   std::vector<RoundState<State>> round_;  // entry i written by the thread analysing it
-  std::atomic<uint32_t> nextClaim_{0};    // the next round entry to analyse
+  std::array<std::vector<Filing<State>>, shardCount> filings_;  // the round's children by shard
+  std::atomic<uint32_t> nextShard_{0};  // the next shard to claim in a step by shards
+  std::atomic<uint32_t> nextClaim_{0};  // the next round entry to analyse
   Rendezvous rendezvous_;
 };
 
