@@ -37,7 +37,7 @@ namespace {
 // first page of nodes: a few megabytes.
 constexpr uint32_t shardBits = 3;
 constexpr uint32_t shardCount = 1u << shardBits;
-constexpr uint32_t statesPerShard = 128;  // taken from each shard a round
+constexpr uint32_t statesPerShard = 512;  // taken from each shard a round
 constexpr uint32_t roundStates = shardCount * statesPerShard;
 // Local node indices leave the shard's bits free, and all ones stays noNode.
 constexpr uint32_t localNodeLimit = (1u << (32 - shardBits)) - 1;
