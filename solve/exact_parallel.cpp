@@ -310,7 +310,8 @@ class ParallelSearch {
     const bool spent = std::any_of(shards_.begin(), shards_.end(),
                                    [](const Shard<State>& shard) { return shard.spent; });
     if (spent || stopRequested(limits_) || Clock::now() >= deadline_) return cutShort();
-    if (searchExpanded_ >= nextBeamAt_ && beamWidth_ < lastBeamWidth) tightenWithWiderBeam();
+    if (beam_.joinable() && searchExpanded_ >= beamDueAt_) takeBeamsAnswer();
+    if (searchExpanded_ >= nextBeamAt_ && beamWidth_ < lastBeamWidth) startWiderBeam();
     if (upperBound_ <= layer_) proven();
   }
 
@@ -335,24 +336,52 @@ class ParallelSearch {
     return shard.open.push(child.f, g, local, shard.budget);
   }
 
-  // A wider beam's answer replaces the best one when shorter, out of what is left of the
-  // expansion budget, as in the one-thread search.
-  void tightenWithWiderBeam() {
+  // A wider beam's answer replaces the best one when shorter, as in the one-thread search.
+  // Without an expansion limit the beam runs beside the search, and its answer is taken once the
+  // search has expanded a quarter as many states again (waiting for it if need be), so that no
+  // answer depends on timing. Under a limit it runs at once, on the budget left, which keeps
+  // the count exact.
+  void startWiderBeam() {
+    const uint32_t width = beamWidth_ *= 16;
+    beamDueAt_ = searchExpanded_ + nextBeamAt_ / 4;
     nextBeamAt_ *= 16;
-    beamWidth_ *= 16;
-    SolveLimits beamLimits = limits_;
-    if (beamLimits.expansionLimit != 0) {
-      if (expansionsSpent(beamLimits, solution_.expanded)) return;
-      beamLimits.expansionLimit -= solution_.expanded;
+    if (beam_.joinable()) takeBeamsAnswer();
+    if (limits_.expansionLimit == 0) {
+      beamLimits_ = limits_;
+      beamLimits_.stop = &beamStop_;
+      beam_ = std::thread(
+          [this, width] { beamAnswer_ = beamSearch(graph_, width, beamLimits_, deadline_); });
+      return;
     }
-    const Solution wider = beamSearch(graph_, beamWidth_, beamLimits, deadline_);
-    solution_.expanded += wider.expanded;
-    if (wider.moves.size() >= upperBound_) return;
-    upperBound_ = static_cast<uint32_t>(wider.moves.size());
-    solution_.moves = wider.moves;
+    if (expansionsSpent(limits_, solution_.expanded)) return;
+    SolveLimits beamLimits = limits_;
+    beamLimits.expansionLimit -= solution_.expanded;
+    beamAnswer_ = beamSearch(graph_, width, beamLimits, deadline_);
+    takeBeamsAnswer();
+  }
+
+  void takeBeamsAnswer() {
+    if (beam_.joinable()) beam_.join();
+    solution_.expanded += beamAnswer_.expanded;
+    if (beamAnswer_.moves.size() >= upperBound_) return;
+    upperBound_ = static_cast<uint32_t>(beamAnswer_.moves.size());
+    solution_.moves = std::move(beamAnswer_.moves);
+  }
+
+  // A beam still running when the search ends is stopped: its answer cannot beat a proven
+  // optimum, and a search cut short ends at once, with the beam's best so far if shorter.
+  void stopBeam(bool takeAnswer) {
+    if (!beam_.joinable()) return;
+    beamStop_ = true;
+    if (takeAnswer) {
+      takeBeamsAnswer();
+    } else {
+      beam_.join();
+    }
   }
 
   void proven() {
+    stopBeam(false);
     solution_.proven = true;
     solution_.searchBytes = bytesHeld();
     step_ = Step::finished;
@@ -360,6 +389,7 @@ class ParallelSearch {
 
   // The best answer, not proven, with the bound of the layer the search reached.
   void cutShort() {
+    stopBeam(true);
     solution_.bound = std::max(startBound_, layer_);
     solution_.interrupted = stopRequested(limits_);
     solution_.searchBytes = bytesHeld();
@@ -407,7 +437,13 @@ class ParallelSearch {
   std::vector<RoundState<State>> round_;  // entry i written by the thread analysing it
   std::array<std::vector<Filing<State>>, shardCount> filings_;  // the round's children by shard
   std::atomic<uint32_t> nextShard_{0};  // the next shard to claim in a step by shards
-  std::atomic<uint32_t> nextClaim_{0};  // the next round entry to analyse
+  std::atomic<uint32_t> nextClaim_{0};
+  // The wider beam running beside the search, and when its answer is due.
+  std::thread beam_;
+  SolveLimits beamLimits_;
+  std::atomic<bool> beamStop_{false};
+  Solution beamAnswer_;
+  uint64_t beamDueAt_ = 0;  // the next round entry to analyse
   Rendezvous rendezvous_;
 };
 

@@ -107,12 +107,18 @@ TEST(ParallelExact, ExpansionLimitGivesTheSameAnswerOnAnyThreadCount) {
   expectSameAnswer(solveExact(graph, onThreads(3)), free);
 }
 
-// Past 2^16 expansions the search runs a wider beam between two rounds, out of the same budget.
-TEST(ParallelExact, WiderBeamsSpendTheSameBudgetOnAnyThreadCount) {
+// Past 2^16 expansions the search runs a wider beam: under a limit between two rounds, out of
+// the same budget; without one beside the search, its answer taken at a fixed count.
+TEST(ParallelExact, WiderBeamsGiveTheSameAnswersOnAnyThreadCount) {
   const RegionGraph graph = buildRegionGraph(randomBoard(12, 10, 3));
   const Solution cut = solveExact(graph, onThreads(2, 70000));
   EXPECT_EQ(cut.expanded, 70000u);
   expectSameAnswer(solveExact(graph, onThreads(4, 70000)), cut);
+
+  const Solution free = solveExact(graph, onThreads(2));
+  EXPECT_GT(free.expanded, 90000u);
+  EXPECT_EQ(free.moves.size(), solveExact(graph, onThreads(1)).moves.size());
+  expectSameAnswer(solveExact(graph, onThreads(3)), free);
 }
 
 void expectCutOff(const BoardColors& board, const Solution& solution) {
