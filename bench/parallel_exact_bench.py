@@ -20,7 +20,7 @@ import sys
 import time
 
 # (seed, side, board index): 24 x 24 boards one thread proves in 10-60 s, and a few 21 x 21.
-BOARDS = [(24, 24, 7), (24, 24, 5), (21, 21, 12), (21, 21, 15), (21, 21, 9)]
+BOARDS = [(24, 24, 1), (24, 24, 4), (21, 21, 11), (21, 21, 12), (21, 21, 15)]
 COLOURS = 6
 
 

@@ -180,8 +180,8 @@ class ParallelSearch {
   // it is the same whichever thread does it.
   template <class Visit>
   void forEachClaimedShard(Visit visit) {
-    for (uint32_t s; (s = nextShard_.fetch_add(1, std::memory_order_relaxed)) < shardCount;)
-      visit(s);
+    const auto claim = [&] { return nextShard_.fetch_add(1, std::memory_order_relaxed); };
+    for (uint32_t s = claim(); s < shardCount; s = claim()) visit(s);
   }
 
   // The shard's states of the current layer, deepest first.
