@@ -37,11 +37,12 @@ namespace {
 // first page of nodes: a few megabytes.
 constexpr uint32_t shardBits = 3;
 constexpr uint32_t shardCount = 1u << shardBits;
+static_assert(shardCount <= 8, "a round state marks its children's shards in one byte");
 constexpr uint32_t statesPerShard = 512;  // taken from each shard a round
 constexpr uint32_t roundStates = shardCount * statesPerShard;
 // Local node indices leave the shard's bits free, and all ones stays noNode.
 constexpr uint32_t localNodeLimit = (1u << (32 - shardBits)) - 1;
-constexpr uint32_t statesPerClaim = 8;  // states a thread claims at once to analyse
+constexpr uint32_t statesPerClaim = 4;  // states a thread claims at once to analyse
 constexpr uint8_t noMove = 0xff;
 
 // The one-thread search's beams: wider ones as the search runs long (see exact.cpp).
@@ -89,8 +90,8 @@ struct Shard {
   NodeStore<State> nodes;
   StateTable table;
   OpenList open;
-  std::vector<uint32_t> taken;  // this round's states, by global node
-  bool spent = false;           // its budget ran out
+  std::vector<std::pair<uint32_t, uint32_t>> taken;  // this round's states: global node, g
+  bool spent = false;                                // its budget ran out
 };
 
 template <class State>
@@ -107,14 +108,8 @@ struct RoundState {
   uint32_t node;
   uint32_t g;
   uint8_t completingMove = noMove;  // a move that completes the board
+  uint8_t childShards = 0;          // the shards its children belong to, one bit each
   std::vector<Child<State>> children;
-};
-
-// A child of the round's state `entry`, to be filed into its shard.
-template <class State>
-struct Filing {
-  const Child<State>* child;
-  uint32_t entry;
 };
 
 enum class Step { going, nextLayer, finished };
@@ -153,35 +148,50 @@ class ParallelSearch {
       return std::move(solution_);
     }
     std::vector<std::thread> helpers;
-    for (uint32_t t = 1; t < threads_; ++t) helpers.emplace_back([this] { work(); });
-    work();
+    for (uint32_t t = 1; t < threads_; ++t) helpers.emplace_back([this, t] { work(t); });
+    work(0);
     for (std::thread& helper : helpers) helper.join();
     return std::move(solution_);
   }
 
  private:
-  void work() {
+  void work(uint32_t thread) {
     BitAnalysis<Words> analysis(graph_);
     for (;;) {
-      forEachClaimedShard([&](uint32_t s) { takeFrom(s); });
+      forEachClaimedShard(thread, [&](uint32_t s) { takeFrom(s); });
       rendezvous_.arrive([&] { gatherRound(); });
       if (step_ == Step::finished) return;
       if (step_ == Step::nextLayer) continue;
-      analyseRound(analysis);
+      forEachShardFirstOwn(thread, [&](uint32_t s) { analyseFrom(s, analysis); });
       rendezvous_.arrive([&] { noteCompletions(); });
       if (step_ == Step::finished) return;
-      forEachClaimedShard([&](uint32_t s) { fileChildren(s); });
+      forEachClaimedShard(thread, [&](uint32_t s) { fileChildren(s); });
       rendezvous_.arrive([&] { closeRound(); });
       if (step_ == Step::finished) return;
     }
   }
 
-  // Each shard goes to the first thread free to take it, for the whole step: what is done to
-  // it is the same whichever thread does it.
+  // A thread works on its own shards first (s mod threads), whose nodes are likely in its
+  // cache, and then helps with the others.
   template <class Visit>
-  void forEachClaimedShard(Visit visit) {
-    const auto claim = [&] { return nextShard_.fetch_add(1, std::memory_order_relaxed); };
-    for (uint32_t s = claim(); s < shardCount; s = claim()) visit(s);
+  void forEachShardFirstOwn(uint32_t thread, Visit visit) {
+    for (uint32_t s = thread; s < shardCount; s += threads_) visit(s);
+    for (uint32_t s = 0; s < shardCount; ++s)
+      if (s % threads_ != thread) visit(s);
+  }
+
+  // Each shard goes to one thread for the whole step, its own if free: what is done to a shard
+  // is the same whichever thread does it.
+  template <class Visit>
+  void forEachClaimedShard(uint32_t thread, Visit visit) {
+    forEachShardFirstOwn(thread, [&](uint32_t s) {
+      if (!shardClaimed_[s].exchange(true, std::memory_order_relaxed)) visit(s);
+    });
+  }
+
+  void releaseShards() {
+    for (std::atomic<bool>& claimed : shardClaimed_)
+      claimed.store(false, std::memory_order_relaxed);
   }
 
   // The shard's states of the current layer, deepest first.
@@ -194,16 +204,19 @@ class ParallelSearch {
       NodeInfo& info = shard.nodes.info(local);
       if (info.closed || info.g != g) continue;  // expanded already, or reached by a shorter way
       info.closed = true;
-      shard.taken.push_back(local << shardBits | s);
+      shard.taken.push_back({local << shardBits | s, g});
     }
   }
 
   // Serial: the round's states in shard order, or the next layer when the current one is done.
   void gatherRound() {
-    nextShard_.store(0, std::memory_order_relaxed);
+    releaseShards();
     roundSize_ = 0;
     for (const Shard<State>& shard : shards_)
-      for (const uint32_t node : shard.taken) round_[roundSize_++].node = node;
+      for (const auto& [node, g] : shard.taken) {
+        round_[roundSize_].node = node;
+        round_[roundSize_++].g = g;
+      }
     if (roundSize_ == 0) {
       if (++layer_ < upperBound_)
         step_ = Step::nextLayer;
@@ -215,28 +228,32 @@ class ParallelSearch {
     if (limits_.expansionLimit != 0)
       roundSize_ = static_cast<uint32_t>(
           std::min<uint64_t>(roundSize_, limits_.expansionLimit - solution_.expanded));
-    for (uint32_t i = 0; i < roundSize_; ++i) {
-      RoundState<State>& entry = round_[i];
-      entry.g = infoOf(entry.node).g;
-      entry.completingMove = noMove;
-      entry.children.clear();
+    // The round's states of each shard, a few at a time to whichever thread asks.
+    uint32_t begin = 0;
+    for (uint32_t s = 0; s < shardCount; ++s) {
+      nextToAnalyse_[s].store(begin, std::memory_order_relaxed);
+      begin = std::min(begin + static_cast<uint32_t>(shards_[s].taken.size()), roundSize_);
+      shardRoundEnd_[s] = begin;
     }
-    nextClaim_.store(0, std::memory_order_relaxed);
     step_ = Step::going;
   }
 
-  void analyseRound(BitAnalysis<Words>& analysis) {
+  void analyseFrom(uint32_t s, BitAnalysis<Words>& analysis) {
+    const uint32_t end = shardRoundEnd_[s];
     for (;;) {
-      const uint32_t begin = nextClaim_.fetch_add(statesPerClaim, std::memory_order_relaxed);
-      if (begin >= roundSize_) return;
-      const uint32_t end = std::min(begin + statesPerClaim, roundSize_);
-      for (uint32_t i = begin; i < end; ++i) analyse(analysis, round_[i]);
+      const uint32_t first = nextToAnalyse_[s].fetch_add(statesPerClaim, std::memory_order_relaxed);
+      if (first >= end) return;
+      for (uint32_t i = first; i < std::min(first + statesPerClaim, end); ++i)
+        analyse(analysis, round_[i]);
     }
   }
 
   // The children of one state that can still beat the best answer, with their f raised to at
   // least the layer's.
   void analyse(BitAnalysis<Words>& analysis, RoundState<State>& entry) {
+    entry.completingMove = noMove;
+    entry.childShards = 0;
+    entry.children.clear();
     const State& state = stateOf(entry.node);
     const uint32_t hash = infoOf(entry.node).hash;
     const uint32_t f = layer_;
@@ -249,9 +266,9 @@ class ParallelSearch {
       if (forcedColor(levels, colorCount) < 0 && lowerBound(levels, colorCount) == f - g) {
         for (uint32_t m = analysis.movesLoweringBound(f - g); m != 0; m &= m - 1) {
           const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
-          entry.children.push_back({analysis.child(state, c),
-                                    hash ^ static_cast<uint32_t>(levels.colors[c].keys), f,
-                                    static_cast<uint8_t>(c)});
+          addChild(entry,
+                   {analysis.child(state, c), hash ^ static_cast<uint32_t>(levels.colors[c].keys),
+                    f, static_cast<uint8_t>(c)});
         }
         return;
       }
@@ -261,26 +278,31 @@ class ParallelSearch {
         summary, colorCount,
         [&](uint32_t move) {
           if (entry.completingMove == noMove) entry.completingMove = static_cast<uint8_t>(move);
+          completionSeen_.store(true, std::memory_order_relaxed);
           return true;
         },
         [&](uint32_t move, uint32_t childBound) {
           const uint32_t childF = std::max(g + 1 + childBound, f);
           if (childF < upperBound_)
-            entry.children.push_back({analysis.child(state, move),
-                                      hash ^ static_cast<uint32_t>(summary.colors[move].keys),
-                                      childF, static_cast<uint8_t>(move)});
+            addChild(entry, {analysis.child(state, move),
+                             hash ^ static_cast<uint32_t>(summary.colors[move].keys), childF,
+                             static_cast<uint8_t>(move)});
           return true;
         });
   }
 
   // Serial: the first shortest completion of the round, in round order, becomes the best answer.
+  static void addChild(RoundState<State>& entry, const Child<State>& child) {
+    entry.children.push_back(child);
+    entry.childShards |= static_cast<uint8_t>(1u << shardOf(child.hash));
+  }
+
+  // Completions are rare: the round's states are read here only when one was seen.
   void noteCompletions() {
-    nextShard_.store(0, std::memory_order_relaxed);
-    for (std::vector<Filing<State>>& filings : filings_) filings.clear();
-    for (uint32_t i = 0; i < roundSize_; ++i) {
+    releaseShards();
+    const bool seen = completionSeen_.exchange(false, std::memory_order_relaxed);
+    for (uint32_t i = 0; seen && i < roundSize_; ++i) {
       const RoundState<State>& entry = round_[i];
-      for (const Child<State>& child : entry.children)
-        filings_[shardOf(child.hash)].push_back({&child, i});
       if (entry.completingMove == noMove || entry.g + 1 >= upperBound_) continue;
       // A reopened state's parents may have shorter paths than its g counts.
       solution_.moves = pathTo(entry.node);
@@ -294,19 +316,22 @@ class ParallelSearch {
 
   // The children that belong to shard s, in round order.
   void fileChildren(uint32_t s) {
-    for (const Filing<State>& filing : filings_[s]) {
-      const RoundState<State>& parent = round_[filing.entry];
-      if (filing.child->f >= upperBound_) continue;
-      if (!reach(*filing.child, parent.node, parent.g + 1)) {
-        shards_[s].spent = true;
-        return;
+    for (uint32_t i = 0; i < roundSize_; ++i) {
+      const RoundState<State>& parent = round_[i];
+      if (((parent.childShards >> s) & 1) == 0) continue;
+      for (const Child<State>& child : parent.children) {
+        if (shardOf(child.hash) != s || child.f >= upperBound_) continue;
+        if (!reach(child, parent.node, parent.g + 1)) {
+          shards_[s].spent = true;
+          return;
+        }
       }
     }
   }
 
   // Serial: the limits, and a wider beam when the search has run long.
   void closeRound() {
-    nextShard_.store(0, std::memory_order_relaxed);
+    releaseShards();
     const bool spent = std::any_of(shards_.begin(), shards_.end(),
                                    [](const Shard<State>& shard) { return shard.spent; });
     if (spent || stopRequested(limits_) || Clock::now() >= deadline_) return cutShort();
@@ -433,11 +458,13 @@ class ParallelSearch {
   uint64_t nextBeamAt_ = widerBeamAfter;
   uint32_t beamWidth_ = firstBeamWidth;
 
-  std::vector<Shard<State>> shards_;      // each written by its own thread only
-  std::vector<RoundState<State>> round_;  // entry i written by the thread analysing it
-  std::array<std::vector<Filing<State>>, shardCount> filings_;  // the round's children by shard
-  std::atomic<uint32_t> nextShard_{0};  // the next shard to claim in a step by shards
-  std::atomic<uint32_t> nextClaim_{0};
+  std::vector<Shard<State>> shards_;         // each written by its own thread only
+  std::vector<RoundState<State>> round_;     // entry i written by the thread analysing it
+  std::atomic<bool> completionSeen_{false};  // in this round's analyses
+  std::array<std::atomic<bool>, shardCount> shardClaimed_{};  // in a step by shards
+  // Each shard's states in the round: the next to analyse, and the end.
+  std::array<std::atomic<uint32_t>, shardCount> nextToAnalyse_{};
+  std::array<uint32_t, shardCount> shardRoundEnd_{};
   // The wider beam running beside the search, and when its answer is due.
   std::thread beam_;
   SolveLimits beamLimits_;
