@@ -1,18 +1,18 @@
 // A* for one board on several threads, in rounds whose every step is a function of the search
 // alone, never of the thread count or of timing. States belong to one of a fixed number of
 // shards by their hash, each shard with its own nodes, table, open list and share of the memory
-// budget. A round takes up to a fixed number of open states of the lowest f layer, deepest g
-// first, the same number from each shard; the threads analyse them, which is most of the time,
-// into a list of children per state; then each thread files the children that belong to its
-// shards into their tables and open lists, in the order of the round's states. So an
-// expansion limit, a memory limit and the answers they cut short repeat exactly for any number
-// of threads.
+// budget. A round takes up to a fixed number of open states of the lowest f layer from each
+// shard, deepest g first; the threads analyse them, which is most of the time, into a list of
+// children per state; then each shard, claimed by one thread, files the children that belong
+// to it into its table and open list, in the order of the round's states. So an expansion
+// limit, a memory limit and the answers they cut short repeat exactly for any number of
+// threads, and a thread's count changes only the wall time.
 //
 // Hash-distributed A*, with children sent to their owners through queues and every thread on
-// its own, would keep the threads a little busier, but its order of expansions follows the
-// timing of the threads, and a limited search could not be repeated. Here a round costs three
-// short waits against a thousand analyses, and the deepest-first dive of the last layer
-// expands at most about a round more than one thread does.
+// its own, would spare the waits, but its order of expansions follows the timing of the
+// threads, and a limited search could not be repeated. Here a round costs three short waits
+// against four thousand analyses, and the deepest-first dive of the layer that finds the
+// answer expands a few rounds more than one thread does, at most.
 //
 // The bound need not be consistent. A child's f is raised to its parent's (pathmax: a parent
 // needs at most one move more than its child, so the raised bound stays admissible), so the
