@@ -1,5 +1,8 @@
 #include "play/analyst.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "play/play_model.h"
 #include "solve/region_graph.h"
 #include "solve/solver.h"
@@ -10,6 +13,8 @@ std::optional<PositionAnalysis> analysePosition(const BoardColors& colors, doubl
   SolveLimits limits;
   limits.timeLimitSeconds = timeLimitSeconds;
   limits.stop = stop;
+  // The window waits on nothing but the search: a second core, where there is one, shortens it.
+  limits.searchThreads = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
   const Solution solution = solveExact(buildRegionGraph(colors), limits);
   if (solution.interrupted || solution.moves.empty()) return std::nullopt;
   PositionAnalysis analysis;

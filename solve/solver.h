@@ -22,6 +22,9 @@ struct SolveLimits {
   // States expanded per board, beam and exact (its beams included); 0 for none. Unlike time,
   // the count is the same on every machine, so the answers it cuts short repeat exactly.
   uint64_t expansionLimit = 0;
+  // Threads one exact search may use. Past one, the search runs in rounds whose answers, limits
+  // included, are the same for any count; one runs the plain search.
+  uint32_t searchThreads = 1;
   const std::atomic<bool>* stop = nullptr;  // when set: return as soon as possible
 };
 

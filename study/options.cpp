@@ -192,8 +192,11 @@ void addOptions(CLI::App& app, StudyOptions& options, RawOptions& raw) {
   app.add_option("--solver", raw.solverNames,
                  "Solvers to run on every board, comma-separated (default greedy)")
       ->option_text("NAME[,NAME...]");
-  app.add_option("-j,--threads", options.threads,
-                 "Worker threads, 1 to 1024 (default: one per core)")
+  app.add_option(
+         "-j,--threads", options.threads,
+         "Worker threads, 1 to 1024 (default: one per core). With fewer boards than threads, "
+         "the spare threads join each board's exact search (except under "
+         "--expansion-limit, whose answers must not depend on the thread count)")
       ->check(range(uint32_t{1}, kMaxThreads))
       ->type_name("N");
   app.add_option("-o,--csv", options.csvPath,

@@ -113,12 +113,23 @@ std::string checkAnswer(const BoardColors& board, const SolverChoice& solver,
                          : std::string("do not complete the board with the last of them"));
 }
 
+ThreadShare shareThreads(const StudyPlan& plan) {
+  const uint32_t threads = std::max<uint32_t>(plan.threads, 1);
+  if (plan.boardCount >= threads) return {threads, 1};
+  const uint32_t workers = static_cast<uint32_t>(std::max<uint64_t>(plan.boardCount, 1));
+  return {workers, plan.limits.expansionLimit != 0 ? 1 : threads / workers};
+}
+
 StudyEnd runStudy(const StudyPlan& plan, const std::function<void(const BoardOutcome&)>& deliver,
                   const std::function<void(uint64_t delivered)>& progress) {
-  const uint32_t threads = std::max<uint32_t>(plan.threads, 1);
+  const ThreadShare share = shareThreads(plan);
+  const uint32_t threads = share.workers;
   Exchange exchange;
   exchange.limits = plan.limits;
   exchange.limits.stop = &exchange.halt;
+  // The plan's memory is a share a thread: a search on several threads holds theirs together.
+  exchange.limits.searchThreads = share.searchThreads;
+  exchange.limits.memoryLimitBytes *= share.searchThreads;
   const size_t window = std::max<size_t>(256, size_t{64} * threads);
   exchange.slots.resize(window);
   exchange.filled.assign(window, 0);

@@ -48,6 +48,15 @@ struct StudyEnd {
   std::string failure;     // why the run ended early, when a solver's answer failed its check
 };
 
+// How a plan's threads serve its boards: one board a worker, and when there are fewer boards
+// than threads, the spare threads go to each board's exact search. Not under an expansion
+// limit, whose answers must not depend on the thread count.
+struct ThreadShare {
+  uint32_t workers = 1;
+  uint32_t searchThreads = 1;  // for each board's exact search
+};
+ThreadShare shareThreads(const StudyPlan& plan);
+
 // Solves the plan's boards and calls `deliver` for each on the calling thread, in board order,
 // and `progress` a few times a second with the number delivered so far. Every answer is
 // replayed on its board before it is delivered. A stop, or an answer that fails its replay,

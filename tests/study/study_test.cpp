@@ -214,6 +214,32 @@ TEST(Runner, StopDeliversAPrefixOfTheRange) {
   EXPECT_LT(delivered, 1'000'000u);
 }
 
+// Fewer boards than threads: the spare threads go to the boards' searches, but not under an
+// expansion limit; the answers are the same.
+TEST(Runner, SpareThreadsJoinTheBoardsSearches) {
+  StudyPlan plan = greedyPlan(0, 1, 2);
+  const auto share = [&] {
+    const ThreadShare s = shareThreads(plan);
+    return std::pair(s.workers, s.searchThreads);
+  };
+  EXPECT_EQ(share(), std::pair(1u, 2u));
+  plan.boardCount = 3;
+  plan.threads = 8;
+  EXPECT_EQ(share(), std::pair(3u, 2u));
+  plan.boardCount = 8;
+  EXPECT_EQ(share(), std::pair(8u, 1u));
+  plan.boardCount = 1;
+  plan.limits.expansionLimit = 1000;
+  EXPECT_EQ(share(), std::pair(1u, 1u));
+
+  plan = greedyPlan(0, 2, 1);
+  plan.solvers = std::get<std::vector<SolverChoice>>(parseSolvers({"exact"}));
+  plan.supply = BoardSupply{nullptr, 24, 16, 6};
+  const std::vector<uint64_t> alone = run(plan);
+  plan.threads = 4;
+  EXPECT_EQ(run(plan), alone);
+}
+
 TEST(Runner, AnswersAreCheckedByReplayingTheirMoves) {
   const auto solvers = std::get<std::vector<SolverChoice>>(parseSolvers({"greedy", "distance"}));
   const BoardColors board{3, 3, {0, 1, 1, 2, 1, 0, 2, 2, 0}};  // solved by 1, 2, 0

@@ -1,0 +1,507 @@
+// A* for one board on several threads, in rounds whose every step is a function of the search
+// alone, never of the thread count or of timing. States belong to one of a fixed number of
+// shards by their hash, each shard with its own nodes, table, open list and share of the memory
+// budget. A round takes up to a fixed number of open states of the lowest f layer from each
+// shard, deepest g first; the threads analyse them, which is most of the time, into a list of
+// children per state; then each shard, claimed by one thread, files the children that belong
+// to it into its table and open list, in the order of the round's states. So an expansion
+// limit, a memory limit and the answers they cut short repeat exactly for any number of
+// threads, and a thread's count changes only the wall time.
+//
+// Hash-distributed A*, with children sent to their owners through queues and every thread on
+// its own, would spare the waits, but its order of expansions follows the timing of the
+// threads, and a limited search could not be repeated. Here a round costs three short waits
+// against four thousand analyses, and the deepest-first dive of the layer that finds the
+// answer expands a few rounds more than one thread does, at most.
+//
+// The bound need not be consistent. A child's f is raised to its parent's (pathmax: a parent
+// needs at most one move more than its child, so the raised bound stays admissible), so the
+// layers never go back, and a closed state reached again by a shorter path is reopened.
+#include "solve/exact_parallel.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "solve/bit_analysis.h"
+#include "solve/exact_store.h"
+#include "solve/search_common.h"
+#include "solve/state_analysis.h"
+
+namespace {
+
+// Enough shards for 8 threads. Each holds an eighth of the memory budget, which must hold its
+// first page of nodes: a few megabytes.
+constexpr uint32_t shardBits = 3;
+constexpr uint32_t shardCount = 1u << shardBits;
+static_assert(shardCount <= 8, "a round state marks its children's shards in one byte");
+constexpr uint32_t statesPerShard = 512;  // taken from each shard a round
+constexpr uint32_t roundStates = shardCount * statesPerShard;
+// Local node indices leave the shard's bits free, and all ones stays noNode.
+constexpr uint32_t localNodeLimit = (1u << (32 - shardBits)) - 1;
+constexpr uint32_t statesPerClaim = 4;  // states a thread claims at once to analyse
+constexpr uint8_t noMove = 0xff;
+
+// The one-thread search's beams: wider ones as the search runs long (see exact.cpp).
+constexpr uint32_t firstBeamWidth = 16;
+constexpr uint64_t widerBeamAfter = 1 << 16;
+constexpr uint32_t lastBeamWidth = 4096;
+
+uint32_t shardOf(uint32_t hash) {
+  return hash >> (32 - shardBits);
+}
+
+// Waits until every thread has arrived, then runs `last` on the thread that came last, before
+// any of them goes on: the round's serial steps, which every thread then sees.
+class Rendezvous {
+ public:
+  explicit Rendezvous(uint32_t threads) : threads_(threads) {}
+
+  template <class Last>
+  void arrive(Last last) {
+    std::unique_lock lock(mutex_);
+    const uint64_t round = round_;
+    if (++arrived_ < threads_) {
+      released_.wait(lock, [&] { return round_ != round; });
+      return;
+    }
+    last();
+    arrived_ = 0;
+    ++round_;
+    lock.unlock();
+    released_.notify_all();
+  }
+
+ private:
+  const uint32_t threads_;
+  std::mutex mutex_;
+  std::condition_variable released_;
+  uint32_t arrived_ = 0;
+  uint64_t round_ = 0;
+};
+
+template <class State>
+struct Shard {
+  Shard(size_t bytes, uint32_t fLimit) : budget{bytes}, open(fLimit) {}
+  MemoryBudget budget;
+  NodeStore<State> nodes;
+  StateTable table;
+  OpenList open;
+  std::vector<std::pair<uint32_t, uint32_t>> taken;  // this round's states: global node, g
+  bool spent = false;                                // its budget ran out
+};
+
+template <class State>
+struct Child {
+  State state;
+  uint32_t hash;
+  uint32_t f;
+  uint8_t move;
+};
+
+// A state taken for this round, with what its analysis found.
+template <class State>
+struct RoundState {
+  uint32_t node;
+  uint32_t g;
+  uint8_t completingMove = noMove;  // a move that completes the board
+  uint8_t childShards = 0;          // the shards its children belong to, one bit each
+  std::vector<Child<State>> children;
+};
+
+enum class Step { going, nextLayer, finished };
+
+template <size_t Words>
+class ParallelSearch {
+ public:
+  using State = BitState<Words>;
+
+  ParallelSearch(const RegionGraph& graph, const SolveLimits& limits, Clock::time_point deadline,
+                 Solution start)
+      : graph_(graph),
+        limits_(limits),
+        deadline_(deadline),
+        threads_(std::clamp<uint32_t>(limits.searchThreads, 1, shardCount)),
+        solution_(std::move(start)),
+        startBound_(solution_.bound),
+        upperBound_(static_cast<uint32_t>(solution_.moves.size())),
+        layer_(startBound_),
+        rendezvous_(threads_) {
+    shards_.reserve(shardCount);
+    for (uint32_t s = 0; s < shardCount; ++s)
+      shards_.emplace_back(limits.memoryLimitBytes / shardCount, upperBound_);
+    round_.resize(roundStates);
+  }
+
+  Solution run() {
+    const uint32_t start = static_cast<uint32_t>(regionKey(startRegion));
+    const BitAnalysis<Words> analysis(graph_);
+    const bool started =
+        std::all_of(shards_.begin(), shards_.end(),
+                    [](Shard<State>& shard) { return shard.table.init(shard.budget); }) &&
+        reach(Child<State>{analysis.startState(startRegion), start, startBound_, 0}, noNode, 0);
+    if (!started) {
+      cutShort();
+      return std::move(solution_);
+    }
+    std::vector<std::thread> helpers;
+    for (uint32_t t = 1; t < threads_; ++t) helpers.emplace_back([this, t] { work(t); });
+    work(0);
+    for (std::thread& helper : helpers) helper.join();
+    return std::move(solution_);
+  }
+
+ private:
+  void work(uint32_t thread) {
+    BitAnalysis<Words> analysis(graph_);
+    for (;;) {
+      forEachClaimedShard(thread, [&](uint32_t s) { takeFrom(s); });
+      rendezvous_.arrive([&] { gatherRound(); });
+      if (step_ == Step::finished) return;
+      if (step_ == Step::nextLayer) continue;
+      forEachShardFirstOwn(thread, [&](uint32_t s) { analyseFrom(s, analysis); });
+      rendezvous_.arrive([&] { noteCompletions(); });
+      if (step_ == Step::finished) return;
+      forEachClaimedShard(thread, [&](uint32_t s) { fileChildren(s); });
+      rendezvous_.arrive([&] { closeRound(); });
+      if (step_ == Step::finished) return;
+    }
+  }
+
+  // A thread works on its own shards first (s mod threads), whose nodes are likely in its
+  // cache, and then helps with the others.
+  template <class Visit>
+  void forEachShardFirstOwn(uint32_t thread, Visit visit) {
+    for (uint32_t s = thread; s < shardCount; s += threads_) visit(s);
+    for (uint32_t s = 0; s < shardCount; ++s)
+      if (s % threads_ != thread) visit(s);
+  }
+
+  // Each shard goes to one thread for the whole step, its own if free: what is done to a shard
+  // is the same whichever thread does it.
+  template <class Visit>
+  void forEachClaimedShard(uint32_t thread, Visit visit) {
+    forEachShardFirstOwn(thread, [&](uint32_t s) {
+      if (!shardClaimed_[s].exchange(true, std::memory_order_relaxed)) visit(s);
+    });
+  }
+
+  void releaseShards() {
+    for (std::atomic<bool>& claimed : shardClaimed_)
+      claimed.store(false, std::memory_order_relaxed);
+  }
+
+  // The shard's states of the current layer, deepest first.
+  void takeFrom(uint32_t s) {
+    Shard<State>& shard = shards_[s];
+    shard.taken.clear();
+    uint32_t g = 0;
+    uint32_t local = 0;
+    while (shard.taken.size() < statesPerShard && shard.open.pop(layer_, g, local)) {
+      NodeInfo& info = shard.nodes.info(local);
+      if (info.closed || info.g != g) continue;  // expanded already, or reached by a shorter way
+      info.closed = true;
+      shard.taken.push_back({local << shardBits | s, g});
+    }
+  }
+
+  // Serial: the round's states in shard order, or the next layer when the current one is done.
+  void gatherRound() {
+    releaseShards();
+    roundSize_ = 0;
+    for (const Shard<State>& shard : shards_)
+      for (const auto& [node, g] : shard.taken) {
+        round_[roundSize_].node = node;
+        round_[roundSize_++].g = g;
+      }
+    if (roundSize_ == 0) {
+      if (++layer_ < upperBound_)
+        step_ = Step::nextLayer;
+      else
+        proven();
+      return;
+    }
+    if (expansionsSpent(limits_, solution_.expanded)) return cutShort();
+    if (limits_.expansionLimit != 0)
+      roundSize_ = static_cast<uint32_t>(
+          std::min<uint64_t>(roundSize_, limits_.expansionLimit - solution_.expanded));
+    // The round's states of each shard, a few at a time to whichever thread asks.
+    uint32_t begin = 0;
+    for (uint32_t s = 0; s < shardCount; ++s) {
+      nextToAnalyse_[s].store(begin, std::memory_order_relaxed);
+      begin = std::min(begin + static_cast<uint32_t>(shards_[s].taken.size()), roundSize_);
+      shardRoundEnd_[s] = begin;
+    }
+    step_ = Step::going;
+  }
+
+  void analyseFrom(uint32_t s, BitAnalysis<Words>& analysis) {
+    const uint32_t end = shardRoundEnd_[s];
+    for (;;) {
+      const uint32_t first = nextToAnalyse_[s].fetch_add(statesPerClaim, std::memory_order_relaxed);
+      if (first >= end) return;
+      for (uint32_t i = first; i < std::min(first + statesPerClaim, end); ++i)
+        analyse(analysis, round_[i]);
+    }
+  }
+
+  // The children of one state that can still beat the best answer, with their f raised to at
+  // least the layer's.
+  void analyse(BitAnalysis<Words>& analysis, RoundState<State>& entry) {
+    entry.completingMove = noMove;
+    entry.childShards = 0;
+    entry.children.clear();
+    const State& state = stateOf(entry.node);
+    const uint32_t hash = infoOf(entry.node).hash;
+    const uint32_t f = layer_;
+    const uint32_t g = entry.g;
+    const uint32_t colorCount = graph_.colorCount;
+    if (f + 1 == upperBound_) {
+      // The last layer keeps only children whose bound is below the state's, which a few
+      // regions' walks back settle. That holds when the state's f is its own bound, not raised.
+      const StateSummary& levels = analysis.analyzeLevels(state);
+      if (forcedColor(levels, colorCount) < 0 && lowerBound(levels, colorCount) == f - g) {
+        for (uint32_t m = analysis.movesLoweringBound(f - g); m != 0; m &= m - 1) {
+          const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
+          addChild(entry,
+                   {analysis.child(state, c), hash ^ static_cast<uint32_t>(levels.colors[c].keys),
+                    f, static_cast<uint8_t>(c)});
+        }
+        return;
+      }
+    }
+    const StateSummary& summary = analysis.analyze(state);
+    forEachUsefulMove(
+        summary, colorCount,
+        [&](uint32_t move) {
+          if (entry.completingMove == noMove) entry.completingMove = static_cast<uint8_t>(move);
+          completionSeen_.store(true, std::memory_order_relaxed);
+          return true;
+        },
+        [&](uint32_t move, uint32_t childBound) {
+          const uint32_t childF = std::max(g + 1 + childBound, f);
+          if (childF < upperBound_)
+            addChild(entry, {analysis.child(state, move),
+                             hash ^ static_cast<uint32_t>(summary.colors[move].keys), childF,
+                             static_cast<uint8_t>(move)});
+          return true;
+        });
+  }
+
+  // Serial: the first shortest completion of the round, in round order, becomes the best answer.
+  static void addChild(RoundState<State>& entry, const Child<State>& child) {
+    entry.children.push_back(child);
+    entry.childShards |= static_cast<uint8_t>(1u << shardOf(child.hash));
+  }
+
+  // Completions are rare: the round's states are read here only when one was seen.
+  void noteCompletions() {
+    releaseShards();
+    const bool seen = completionSeen_.exchange(false, std::memory_order_relaxed);
+    for (uint32_t i = 0; seen && i < roundSize_; ++i) {
+      const RoundState<State>& entry = round_[i];
+      if (entry.completingMove == noMove || entry.g + 1 >= upperBound_) continue;
+      // A reopened state's parents may have shorter paths than its g counts.
+      solution_.moves = pathTo(entry.node);
+      solution_.moves.push_back(entry.completingMove);
+      upperBound_ = static_cast<uint32_t>(solution_.moves.size());
+    }
+    solution_.expanded += roundSize_;
+    searchExpanded_ += roundSize_;
+    if (upperBound_ <= layer_) proven();  // every shorter answer was ruled out by the layers
+  }
+
+  // The children that belong to shard s, in round order.
+  void fileChildren(uint32_t s) {
+    for (uint32_t i = 0; i < roundSize_; ++i) {
+      const RoundState<State>& parent = round_[i];
+      if (((parent.childShards >> s) & 1) == 0) continue;
+      for (const Child<State>& child : parent.children) {
+        if (shardOf(child.hash) != s || child.f >= upperBound_) continue;
+        if (!reach(child, parent.node, parent.g + 1)) {
+          shards_[s].spent = true;
+          return;
+        }
+      }
+    }
+  }
+
+  // Serial: the limits, and a wider beam when the search has run long.
+  void closeRound() {
+    releaseShards();
+    const bool spent = std::any_of(shards_.begin(), shards_.end(),
+                                   [](const Shard<State>& shard) { return shard.spent; });
+    if (spent || stopRequested(limits_) || Clock::now() >= deadline_) return cutShort();
+    if (beam_.joinable() && searchExpanded_ >= beamDueAt_) takeBeamsAnswer();
+    if (searchExpanded_ >= nextBeamAt_ && beamWidth_ < lastBeamWidth) startWiderBeam();
+    if (upperBound_ <= layer_) proven();
+  }
+
+  // Adds the child's state to its shard, or lowers its g, reopening it if it was expanded; false
+  // when the shard's budget is spent.
+  bool reach(const Child<State>& child, uint32_t parent, uint32_t g) {
+    Shard<State>& shard = shards_[shardOf(child.hash)];
+    size_t slot = 0;
+    uint32_t local = shard.table.find(child.hash, child.state, shard.nodes, slot);
+    const NodeInfo info{child.hash, parent, static_cast<uint16_t>(g), child.move, false};
+    if (local != noNode) {
+      NodeInfo& known = shard.nodes.info(local);
+      if (known.g <= g) return true;
+      known = info;
+    } else {
+      local = shard.nodes.add(shard.budget);
+      if (local >= localNodeLimit) return false;
+      shard.nodes.state(local) = child.state;
+      shard.nodes.info(local) = info;
+      if (!shard.table.insert(slot, child.hash, local, shard.budget)) return false;
+    }
+    return shard.open.push(child.f, g, local, shard.budget);
+  }
+
+  // A wider beam's answer replaces the best one when shorter, as in the one-thread search.
+  // Without an expansion limit the beam runs beside the search, and its answer is taken once the
+  // search has expanded a quarter as many states again (waiting for it if need be), so that no
+  // answer depends on timing. Under a limit it runs at once, on the budget left, which keeps
+  // the count exact.
+  void startWiderBeam() {
+    const uint32_t width = beamWidth_ *= 16;
+    beamDueAt_ = searchExpanded_ + nextBeamAt_ / 4;
+    nextBeamAt_ *= 16;
+    if (beam_.joinable()) takeBeamsAnswer();
+    if (limits_.expansionLimit == 0) {
+      beamLimits_ = limits_;
+      beamLimits_.stop = &beamStop_;
+      beam_ = std::thread(
+          [this, width] { beamAnswer_ = beamSearch(graph_, width, beamLimits_, deadline_); });
+      return;
+    }
+    if (expansionsSpent(limits_, solution_.expanded)) return;
+    SolveLimits beamLimits = limits_;
+    beamLimits.expansionLimit -= solution_.expanded;
+    beamAnswer_ = beamSearch(graph_, width, beamLimits, deadline_);
+    takeBeamsAnswer();
+  }
+
+  void takeBeamsAnswer() {
+    if (beam_.joinable()) beam_.join();
+    solution_.expanded += beamAnswer_.expanded;
+    if (beamAnswer_.moves.size() >= upperBound_) return;
+    upperBound_ = static_cast<uint32_t>(beamAnswer_.moves.size());
+    solution_.moves = std::move(beamAnswer_.moves);
+  }
+
+  // A beam still running when the search ends is stopped: its answer cannot beat a proven
+  // optimum, and a search cut short ends at once, with the beam's best so far if shorter.
+  void stopBeam(bool takeAnswer) {
+    if (!beam_.joinable()) return;
+    beamStop_ = true;
+    if (takeAnswer) {
+      takeBeamsAnswer();
+    } else {
+      beam_.join();
+    }
+  }
+
+  void proven() {
+    stopBeam(false);
+    solution_.proven = true;
+    solution_.searchBytes = bytesHeld();
+    step_ = Step::finished;
+  }
+
+  // The best answer, not proven, with the bound of the layer the search reached.
+  void cutShort() {
+    stopBeam(true);
+    solution_.bound = std::max(startBound_, layer_);
+    solution_.interrupted = stopRequested(limits_);
+    solution_.searchBytes = bytesHeld();
+    step_ = Step::finished;
+  }
+
+  size_t bytesHeld() const {
+    size_t bytes = 0;
+    for (const Shard<State>& shard : shards_) bytes += shard.budget.used;
+    return bytes;
+  }
+
+  std::vector<uint8_t> pathTo(uint32_t node) {
+    std::vector<uint8_t> moves;
+    for (; infoOf(node).parent != noNode; node = infoOf(node).parent)
+      moves.push_back(infoOf(node).move);
+    std::reverse(moves.begin(), moves.end());
+    return moves;
+  }
+
+  NodeInfo& infoOf(uint32_t node) {
+    return shards_[node & (shardCount - 1)].nodes.info(node >> shardBits);
+  }
+  State& stateOf(uint32_t node) {
+    return shards_[node & (shardCount - 1)].nodes.state(node >> shardBits);
+  }
+
+  const RegionGraph& graph_;
+  const SolveLimits& limits_;
+  const Clock::time_point deadline_;
+  const uint32_t threads_;
+
+  // Written only in the serial steps, read by every thread between them.
+  Solution solution_;
+  const uint32_t startBound_;
+  uint32_t upperBound_;
+  uint32_t layer_;
+  Step step_ = Step::going;
+  uint32_t roundSize_ = 0;
+  uint64_t searchExpanded_ = 0;  // by the A* alone, for the beams' schedule
+  uint64_t nextBeamAt_ = widerBeamAfter;
+  uint32_t beamWidth_ = firstBeamWidth;
+
+  std::vector<Shard<State>> shards_;         // each written by its own thread only
+  std::vector<RoundState<State>> round_;     // entry i written by the thread analysing it
+  std::atomic<bool> completionSeen_{false};  // in this round's analyses
+  std::array<std::atomic<bool>, shardCount> shardClaimed_{};  // in a step by shards
+  // Each shard's states in the round: the next to analyse, and the end.
+  std::array<std::atomic<uint32_t>, shardCount> nextToAnalyse_{};
+  std::array<uint32_t, shardCount> shardRoundEnd_{};
+  // The wider beam running beside the search, and when its answer is due.
+  std::thread beam_;
+  SolveLimits beamLimits_;
+  std::atomic<bool> beamStop_{false};
+  Solution beamAnswer_;
+  uint64_t beamDueAt_ = 0;  // the next round entry to analyse
+  Rendezvous rendezvous_;
+};
+
+}  // namespace
+
+template <size_t Words>
+Solution searchInParallel(const RegionGraph& graph, const SolveLimits& limits,
+                          Clock::time_point deadline, Solution beam) {
+  return ParallelSearch<Words>(graph, limits, deadline, std::move(beam)).run();
+}
+
+// The state sizes exact.cpp dispatches to.
+template Solution searchInParallel<1>(const RegionGraph&, const SolveLimits&, Clock::time_point,
+                                      Solution);
+template Solution searchInParallel<2>(const RegionGraph&, const SolveLimits&, Clock::time_point,
+                                      Solution);
+template Solution searchInParallel<3>(const RegionGraph&, const SolveLimits&, Clock::time_point,
+                                      Solution);
+template Solution searchInParallel<4>(const RegionGraph&, const SolveLimits&, Clock::time_point,
+                                      Solution);
+template Solution searchInParallel<5>(const RegionGraph&, const SolveLimits&, Clock::time_point,
+                                      Solution);
+template Solution searchInParallel<6>(const RegionGraph&, const SolveLimits&, Clock::time_point,
+                                      Solution);
+template Solution searchInParallel<8>(const RegionGraph&, const SolveLimits&, Clock::time_point,
+                                      Solution);
+template Solution searchInParallel<12>(const RegionGraph&, const SolveLimits&, Clock::time_point,
+                                       Solution);
+template Solution searchInParallel<16>(const RegionGraph&, const SolveLimits&, Clock::time_point,
+                                       Solution);
+template Solution searchInParallel<24>(const RegionGraph&, const SolveLimits&, Clock::time_point,
+                                       Solution);
+template Solution searchInParallel<32>(const RegionGraph&, const SolveLimits&, Clock::time_point,
+                                       Solution);
