@@ -56,10 +56,11 @@ void paintBoardTiles(PlayWindow& view, SDL_Surface* surface, const BoardColors& 
                           static_cast<int>(run.length) * cell, cell};
     SDL_FillRect(surface, &pixels, mapped(surface, fixedPaletteColor(run.color)));
   }
-  for (const TileSpan& span : view.repaint.spans)
+  const TileSpan& bounds = view.repaint.bounds;
+  if (bounds.width > 0)
     view.updateRects.push_back(
-        {static_cast<int>(span.column) * cell, static_cast<int>(span.row) * cell,
-         static_cast<int>(span.width) * cell, static_cast<int>(span.height) * cell});
+        {static_cast<int>(bounds.column) * cell, static_cast<int>(bounds.row) * cell,
+         static_cast<int>(bounds.width) * cell, static_cast<int>(bounds.height) * cell});
 }
 
 void paintSwatch(PlayWindow& view, SDL_Surface* surface, uint32_t color, bool hinted) {

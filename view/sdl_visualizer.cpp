@@ -1,7 +1,7 @@
 // The board window on SDL2 (Linux, macOS): a fixed-size window painted through its window
 // surface, one colour per colour index, and a paint message whenever SDL's queue is empty. A
-// paint fills and presents only the tiles whose colour changed since the last one; the first
-// paint, and the first after an exposure, redraws everything.
+// paint fills only the tiles whose colour changed since the last one and presents the rectangle
+// around them; the first paint, and the first after an exposure, redraws everything.
 // Known gap: a window smaller than asked for simply shows fewer tiles.
 #include "view/sdl_visualizer.h"
 
@@ -35,7 +35,6 @@ bool wholeFrameDue = true;
 // Buffers reused across frames, so a paint allocates nothing.
 TileRepaint repaint;
 std::vector<Uint32> surfaceColors;  // brushes in the surface's pixel format
-std::vector<SDL_Rect> updateRects;
 
 [[noreturn]] void failWith(const char* call) {
   throw std::runtime_error(std::string("cannot create the board window: ") + call + ": " +
@@ -211,11 +210,9 @@ void paintBoard() {
   if (whole) {
     SDL_UpdateWindowSurface(mainWindow);
   } else {
-    updateRects.clear();
-    for (const TileSpan& span : repaint.spans)
-      updateRects.push_back(pixelsOf(span.row, span.column, span.width, span.height));
-    SDL_UpdateWindowSurfaceRects(mainWindow, updateRects.data(),
-                                 static_cast<int>(updateRects.size()));
+    const TileSpan& bounds = repaint.bounds;
+    const SDL_Rect changed = pixelsOf(bounds.row, bounds.column, bounds.width, bounds.height);
+    SDL_UpdateWindowSurfaceRects(mainWindow, &changed, 1);
   }
   paintedSurface = surface;
   wholeFrameDue = false;

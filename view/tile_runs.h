@@ -1,10 +1,11 @@
 // What a frame of a board must repaint, for every window that shows one: the tiles whose colour
 // changed since the frame before, as runs of one colour within a row (one fill each), and the
-// rectangles to present (per row, from its first changed tile to its last; rows with the same
-// span merged). A turn recolours the player's whole region, so a run covers many tiles and a
-// rectangle many runs: a few dozen fills and uploads a frame instead of thousands. Portable.
+// rectangle around them all, presented in one piece. A turn recolours the player's whole
+// region, so a run covers many tiles; and an X server spends more on each of a few dozen
+// uploads than on the unchanged tiles one rectangle brings along. Portable.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -26,17 +27,19 @@ struct TileSpan {
 
 struct TileRepaint {
   std::vector<TileRun> runs;
-  std::vector<TileSpan> spans;
+  TileSpan bounds;  // around every run; empty (width 0) when there is none
 };
 
 // Compares the `side * side` tiles, whose colours `colorOf(index)` gives, with `painted` (the
-// colours of the frame before), notes the runs and spans to repaint into `repaint` and brings
-// `painted` up to date. With `everything` every tile counts as changed.
+// colours of the frame before), notes the runs to repaint and their bounds into `repaint` and
+// brings `painted` up to date. With `everything` every tile counts as changed.
 template <class ColorOf>
 void collectRepaint(uint32_t side, ColorOf colorOf, bool everything, std::vector<uint32_t>& painted,
                     TileRepaint& repaint) {
   repaint.runs.clear();
-  repaint.spans.clear();
+  repaint.bounds = {};
+  uint32_t left = side;
+  uint32_t right = 0;
   const size_t tileCount = size_t{side} * side;
   if (painted.size() != tileCount) {
     painted.assign(tileCount, 0);
@@ -60,11 +63,13 @@ void collectRepaint(uint32_t side, ColorOf colorOf, bool everything, std::vector
         repaint.runs.push_back({row, column, 1, color});
     }
     if (first == side) continue;
-    TileSpan* above = repaint.spans.empty() ? nullptr : &repaint.spans.back();
-    if (above != nullptr && above->row + above->height == row && above->column == first &&
-        above->width == last - first + 1)
-      ++above->height;
-    else
-      repaint.spans.push_back({row, first, last - first + 1, 1});
+    if (repaint.bounds.height == 0) repaint.bounds.row = row;
+    repaint.bounds.height = row - repaint.bounds.row + 1;
+    left = std::min(left, first);
+    right = std::max(right, last);
+  }
+  if (repaint.bounds.height > 0) {
+    repaint.bounds.column = left;
+    repaint.bounds.width = right - left + 1;
   }
 }
