@@ -109,6 +109,7 @@ struct RoundState {
   uint32_t g;
   uint8_t completingMove = noMove;  // a move that completes the board
   uint8_t childShards = 0;          // the shards its children belong to, one bit each
+  uint32_t raisedF = 0;             // its own bound's f, when above the layer: it waits there
   std::vector<Child<State>> children;
 };
 
@@ -253,27 +254,34 @@ class ParallelSearch {
   void analyse(BitAnalysis<Words>& analysis, RoundState<State>& entry) {
     entry.completingMove = noMove;
     entry.childShards = 0;
+    entry.raisedF = 0;
     entry.children.clear();
     const State& state = stateOf(entry.node);
     const uint32_t hash = infoOf(entry.node).hash;
     const uint32_t f = layer_;
     const uint32_t g = entry.g;
     const uint32_t colorCount = graph_.colorCount;
-    if (f + 1 == upperBound_) {
+    // A state enters with the bound its parent's summary gives; its own may be higher, and then
+    // it waits in that layer instead of being expanded now. Its shard files it again.
+    const StateSummary& levels = analysis.analyzeLevels(state);
+    const uint32_t ownBound = lowerBound(levels, colorCount);
+    if (g + ownBound > f) {
+      entry.raisedF = g + ownBound;
+      entry.childShards = static_cast<uint8_t>(1u << (entry.node & (shardCount - 1)));
+      return;
+    }
+    if (f + 1 == upperBound_ && forcedColor(levels, colorCount) < 0 && ownBound == f - g) {
       // The last layer keeps only children whose bound is below the state's, which a few
       // regions' walks back settle. That holds when the state's f is its own bound, not raised.
-      const StateSummary& levels = analysis.analyzeLevels(state);
-      if (forcedColor(levels, colorCount) < 0 && lowerBound(levels, colorCount) == f - g) {
-        for (uint32_t m = analysis.movesLoweringBound(f - g); m != 0; m &= m - 1) {
-          const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
-          addChild(entry,
-                   {analysis.child(state, c), hash ^ static_cast<uint32_t>(levels.colors[c].keys),
-                    f, static_cast<uint8_t>(c)});
-        }
-        return;
+      for (uint32_t m = analysis.movesLoweringBound(f - g); m != 0; m &= m - 1) {
+        const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
+        addChild(entry,
+                 {analysis.child(state, c), hash ^ static_cast<uint32_t>(levels.colors[c].keys), f,
+                  static_cast<uint8_t>(c)});
       }
+      return;
     }
-    const StateSummary& summary = analysis.analyze(state);
+    const StateSummary& summary = analysis.completeAnalysis(state);
     forEachUsefulMove(
         summary, colorCount,
         [&](uint32_t move) {
@@ -319,6 +327,10 @@ class ParallelSearch {
     for (uint32_t i = 0; i < roundSize_; ++i) {
       const RoundState<State>& parent = round_[i];
       if (((parent.childShards >> s) & 1) == 0) continue;
+      if (parent.raisedF != 0 && !fileAgain(parent)) {
+        shards_[s].spent = true;
+        return;
+      }
       for (const Child<State>& child : parent.children) {
         if (shardOf(child.hash) != s || child.f >= upperBound_) continue;
         if (!reach(child, parent.node, parent.g + 1)) {
@@ -327,6 +339,18 @@ class ParallelSearch {
         }
       }
     }
+  }
+
+  // A state taken but not expanded, as its own bound is above the layer, waits in that layer;
+  // false when its shard's budget is spent.
+  bool fileAgain(const RoundState<State>& entry) {
+    Shard<State>& shard = shards_[entry.node & (shardCount - 1)];
+    const uint32_t local = entry.node >> shardBits;
+    NodeInfo& info = shard.nodes.info(local);
+    if (info.g != entry.g) return true;  // reached by a shorter path this round: filed already
+    info.closed = false;
+    return entry.raisedF >= upperBound_ ||
+           shard.open.push(entry.raisedF, entry.g, local, shard.budget);
   }
 
   // Serial: the limits, and a wider beam when the search has run long.
