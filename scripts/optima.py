@@ -12,7 +12,9 @@ starts again where it stopped. Rerun it as
 --scale 0.01 runs a hundredth of every set (at least a few boards), to try the script quickly.
 """
 import argparse
+import collections
 import csv
+import hashlib
 import math
 import os
 import shlex
@@ -21,6 +23,7 @@ import sys
 import time
 
 SEED = 20261207
+MEMORY_MB = 8192  # for all the run's threads together: the hardest 21 x 21 boards need 2 GB
 SIX_COLOUR_SIDES = range(3, 22)
 TEN_BY_TEN_COLOURS = range(3, 13)
 LARGE = [(64, 32), (128, 8)]
@@ -44,7 +47,7 @@ class Set:
         return ["--seed", str(SEED), "--draw", self.draw, "--size", str(self.side),
                 "--colors", str(self.colors), "--boards", str(self.boards),
                 "--solver", self.solvers, "--time-limit", str(self.time_limit),
-                "--threads", str(threads), "--quiet"]
+                "--memory-limit", str(MEMORY_MB), "--threads", str(threads), "--quiet"]
 
 
 def all_sets(scale):
@@ -55,6 +58,7 @@ def all_sets(scale):
     for draw in ("program", "uniform"):
         sets += [Set(draw, side, 6, count(six_colour_boards(side))) for side in SIX_COLOUR_SIDES]
         sets += [Set(draw, 10, c, count(1000)) for c in TEN_BY_TEN_COLOURS if c != 6]
+        # 10 x 10 with 6 colours is a row of the table above
     sets += [Set("program", side, colors, count(10), LARGE_SOLVERS, 30, "large")
              for side, colors in LARGE]
     return sets
@@ -73,18 +77,22 @@ def run_set(program, work, s, threads):
         if os.waitstatus_to_exitcode(status) != 0:
             sys.exit(f"optima: {shlex.join(command)} failed with status {status}")
         os.replace(partial, rows_path)
+        with open(program, "rb") as binary:
+            build = hashlib.sha256(binary.read()).hexdigest()[:12]
         with open(cpu_path, "w") as out:
-            out.write(f"{usage.ru_utime + usage.ru_stime:.3f} {time.monotonic() - started:.3f}\n")
+            out.write(f"{usage.ru_utime + usage.ru_stime:.3f} {time.monotonic() - started:.3f} "
+                      f"{build}\n")
         print(f"{s.name}: {s.boards} boards in {usage.ru_utime + usage.ru_stime:.1f} s of CPU",
               file=sys.stderr)
     with open(rows_path, newline="") as rows_file:
         rows = list(csv.DictReader(rows_file))
     with open(cpu_path) as cpu_file:
-        cpu = float(cpu_file.read().split()[0])
-    return rows, cpu
+        fields = cpu_file.read().split()
+    s.build = fields[2] if len(fields) > 2 else "an earlier build"
+    return rows, float(fields[0])
 
 
-def optimum_line(s, rows, cpu):
+def optimum_line(s, rows, cpu, mark=""):
     proven = [int(r["turns"]) for r in rows if r["proven"] == "1"]
     unproven = [(int(r["bound"]), int(r["turns"])) for r in rows if r["proven"] != "1"]
     n = len(proven)
@@ -97,7 +105,7 @@ def optimum_line(s, rows, cpu):
     open_note = ""
     if unproven:
         open_note = "; unproven: " + ", ".join(f"{lo}-{hi}" for lo, hi in unproven)
-    return (f"| {s.side} x {s.side} | {s.colors} | {len(rows)} | {n} | {mean:.3f} | {sd:.3f} | "
+    return (f"| {s.side} x {s.side}{mark} | {s.colors} | {len(rows)} | {n} | {mean:.3f} | {sd:.3f} | "
             f"{min(proven, default=0)} | {max(proven, default=0)} | {cpu:.1f} | {spread}{open_note} |")
 
 
@@ -133,6 +141,13 @@ def large_section(s, rows, cpu):
 
 def render(program, sets, results, threads, total_cpu):
     version = subprocess.run([program, "--version"], capture_output=True, text=True).stdout.strip()
+    # Sets made by another build than most are marked: the optima cannot differ, CPU times can.
+    builds = collections.Counter(s.build for s in sets)
+    usual = builds.most_common(1)[0][0]
+
+    def row(s):
+        return optimum_line(s, *results[s.name], " \u2020" if s.build != usual else "")
+
     out = ["# Proven optima of random boards", "",
            "Made with `scripts/optima.py` and " + (version or "tidefill-study") + ". Every row "
            "is one `tidefill-study` run over the boards of seed " + str(SEED) + " (boards 0 to "
@@ -143,6 +158,11 @@ def render(program, sets, results, threads, total_cpu):
            "--solver exact --time-limit 600 --csv rows.csv", "```", "",
            f"CPU s is user and system time of that run on {threads} threads; all of it "
            f"took {total_cpu / 3600:.2f} CPU hours on the machine named below.", ""]
+    if len(builds) > 1:
+        others = sorted(b for b in builds if b != usual)
+        out += ["Rows marked \u2020 were made by a later, faster build of the program (binary "
+                "digest " + ", ".join(others) + ") than the others (" + usual + "); an optimum is "
+                "the same whichever build proves it, only the CPU time differs.", ""]
     draw_words = {
         "program": "the program's own draw (`--draw program`, the default), under which the "
                    "first and last colours come up half as often as the others",
@@ -150,10 +170,10 @@ def render(program, sets, results, threads, total_cpu):
     for draw in ("program", "uniform"):
         out += [f"## Boards of {draw_words[draw]}", "", "### 6 colours, sides 3 to 21", "",
                 TABLE_HEAD]
-        out += [optimum_line(s, *results[s.name]) for s in sets
+        out += [row(s) for s in sets
                 if s.table == "optimum" and s.draw == draw and s.colors == 6]
         out += ["", "### 10 x 10, 3 to 12 colours", "", TABLE_HEAD]
-        out += [optimum_line(s, *results[s.name]) for s in sorted(
+        out += [row(s) for s in sorted(
             (s for s in sets if s.table == "optimum" and s.draw == draw and s.side == 10),
             key=lambda s: s.colors)]
         out.append("")
