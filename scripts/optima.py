@@ -155,14 +155,16 @@ def render(program, sets, results, threads, total_cpu):
            "prove within the run's time limit is listed with its bounds instead of counted.",
            "", "The command of a row, with its draw, side, colours and count:", "", "```sh",
            "tidefill-study --seed " + str(SEED) + " --draw DRAW --size N --colors C --boards K "
-           "--solver exact --time-limit 600 --csv rows.csv", "```", "",
+           "--solver exact --time-limit 600 --memory-limit " + str(MEMORY_MB) +
+           " --csv rows.csv", "```", "",
            f"CPU s is user and system time of that run on {threads} threads; all of it "
            f"took {total_cpu / 3600:.2f} CPU hours on the machine named below.", ""]
     if len(builds) > 1:
         others = sorted(b for b in builds if b != usual)
         out += ["Rows marked \u2020 were made by a later, faster build of the program (binary "
-                "digest " + ", ".join(others) + ") than the others (" + usual + "); an optimum is "
-                "the same whichever build proves it, only the CPU time differs.", ""]
+                "digest " + ", ".join(others) + ") than the others (" + usual + "), which ran "
+                "with the default memory limit of 2048 MB; an optimum is the same whichever "
+                "build proves it, only the CPU time differs.", ""]
     draw_words = {
         "program": "the program's own draw (`--draw program`, the default), under which the "
                    "first and last colours come up half as often as the others",
@@ -188,7 +190,7 @@ def render(program, sets, results, threads, total_cpu):
     uname = os.uname()
     out += [f"Machine: {uname.sysname} {uname.release} {uname.machine}, "
             f"{os.cpu_count()} cores.", ""]
-    return "\n".join(out)
+    return "\n".join(out) + "\n"
 
 
 def main():

@@ -11,21 +11,9 @@
 
 #include "play/play_layout.h"
 #include "play/play_session.h"
+#include "tests/windows/expect.h"
 
 namespace {
-
-int passed = 0;
-int failed = 0;
-
-void expect(bool condition, const char* text, int line) {
-  if (condition) {
-    ++passed;
-  } else {
-    ++failed;
-    std::printf("FAILED line %d: %s\n", line, text);
-  }
-}
-#define EXPECT(condition) expect((condition), #condition, __LINE__)
 
 constexpr uint32_t kCell = 16;
 

@@ -14,6 +14,7 @@
 
 #include "app/platform.h"
 #include "board/board.h"
+#include "tests/windows/expect.h"
 #include "view/visualizer.h"
 
 namespace {
@@ -21,19 +22,6 @@ namespace {
 // The game the window is handed to paint, at 8 pixels a tile.
 Game game;
 constexpr uint32_t kCell = 8;
-
-int passed = 0;
-int failed = 0;
-
-void expect(bool condition, const char* text, int line) {
-  if (condition) {
-    ++passed;
-  } else {
-    ++failed;
-    std::printf("FAILED line %d: %s\n", line, text);
-  }
-}
-#define EXPECT(condition) expect((condition), #condition, __LINE__)
 
 bool runningUnderWine() {
   return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
