@@ -85,6 +85,22 @@ class Xvfb:
         self.number = int(number)
         self.display = ":%d" % self.number
 
+    def screenshot(self, x, y, width, height):
+        """Rows of (r, g, b) tuples of a rectangle of this server's screen."""
+        connection = XConnection(self.number)
+        try:
+            return connection.screenshot(x, y, width, height)
+        finally:
+            connection.close()
+
+    def send_delete_window(self, window):
+        """Asks `window` to close, as a window manager would."""
+        connection = XConnection(self.number)
+        try:
+            connection.send_delete_window(window)
+        finally:
+            connection.close()
+
     def stop(self):
         if self.process.poll() is None:
             self.process.terminate()
@@ -361,18 +377,10 @@ class Session:
 
     def screenshot(self):
         x, y, width, height, _ = self.client_rect()
-        connection = XConnection(self.xvfb.number)
-        try:
-            return connection.screenshot(x, y, width, height)
-        finally:
-            connection.close()
+        return self.xvfb.screenshot(x, y, width, height)
 
     def close_window(self):
-        connection = XConnection(self.xvfb.number)
-        try:
-            connection.send_delete_window(self.find_window())
-        finally:
-            connection.close()
+        self.xvfb.send_delete_window(self.find_window())
 
     # -- the end
 
