@@ -15,6 +15,10 @@ Uint32 mapped(const SDL_Surface* surface, PaletteColor color) {
   return SDL_MapRGB(surface->format, color.red, color.green, color.blue);
 }
 
+Uint32 background(const SDL_Surface* surface) {
+  return SDL_MapRGB(surface->format, kBackground.r, kBackground.g, kBackground.b);
+}
+
 // Text on a known background, in the window's own pixel format: drawing it is then a plain copy
 // instead of a blend through SDL's slowest blitter, every time a line changes.
 OwnedSurface renderText(TTF_Font* font, const std::string& text, SDL_Color color,
@@ -66,7 +70,7 @@ void paintBoardTiles(PlayWindow& view, SDL_Surface* surface, const BoardColors& 
 void paintSwatch(PlayWindow& view, SDL_Surface* surface, uint32_t color, bool hinted) {
   const PixelRect& rect = view.layout.swatches[color];
   const SDL_Rect area = sdlRect(rect, kHintFrame);
-  SDL_FillRect(surface, &area, mapped(surface, {kBackground.r, kBackground.g, kBackground.b}));
+  SDL_FillRect(surface, &area, background(surface));
   if (hinted) {  // a white frame, then a black one, around the hinted colour
     SDL_FillRect(surface, &area, SDL_MapRGB(surface->format, 255, 255, 255));
     const SDL_Rect inner = sdlRect(rect, kHintFrame / 2);
@@ -123,7 +127,7 @@ void paintStatus(PlayWindow& view, SDL_Surface* surface, const PlaySession& sess
   const SDL_Rect area{
       0, layout.statusTop, layout.width,
       std::max(0, std::min(kStatusLines * kStatusLineHeight, layout.height - layout.statusTop))};
-  SDL_FillRect(surface, &area, mapped(surface, {kBackground.r, kBackground.g, kBackground.b}));
+  SDL_FillRect(surface, &area, background(surface));
   SDL_SetClipRect(surface, &area);
   for (size_t i = 0; i < lines.size(); ++i)
     blitAt(view.statusLines[i].surface.get(), surface, kLayoutGap,
@@ -143,8 +147,7 @@ void paintPlayWindow(PlayWindow& view, const PlaySession& session) {
     for (RenderedLine& line : view.statusLines) line = {};
   }
   view.updateRects.clear();
-  if (whole)
-    SDL_FillRect(surface, nullptr, mapped(surface, {kBackground.r, kBackground.g, kBackground.b}));
+  if (whole) SDL_FillRect(surface, nullptr, background(surface));
   paintBoardTiles(view, surface, session.state().current, whole);
   paintSwatches(view, surface, session.hintColor(), whole);
   paintStatus(view, surface, session, whole);
