@@ -67,7 +67,6 @@ class BitAnalysis {
         reaches_((graph.regionCount() + 2) * graph.colorCount),
         liveAt_(graph.regionCount() + 2),
         sharedAt_(graph.regionCount() + 2),
-        parentLevels_(graph.regionCount() + 2),
         droppingAt_(graph.regionCount() + 2) {
     for (uint32_t r = 0; r < graph.regionCount(); ++r) {
       keys_.push_back(regionKey(r));
@@ -88,23 +87,40 @@ class BitAnalysis {
     return completeAnalysis(state);
   }
 
-  // Keeps the state last analysed (by analyzeLevels at least) as the parent of the states
-  // analyzeChildLevels is given next.
-  void keepAsParent() {
-    parentDepth_ = depth_;
-    std::copy_n(levels_.begin(), depth_ + 1, parentLevels_.begin());
-    parentSummary_ = summary_;
+  // A state's levels and summary, kept so that its children's can be derived from them.
+  struct Kept {
+    std::vector<Bits<Words>> levels;
+    uint32_t depth = 0;
+    StateSummary summary;
+  };
+
+  // Keeps the state last analysed (by analyzeLevels at least).
+  void keep(Kept& kept) const {
+    if (kept.levels.size() < depth_ + 1) kept.levels.resize(depth_ + 1);
+    std::copy_n(levels_.begin(), depth_ + 1, kept.levels.begin());
+    kept.depth = depth_;
+    kept.summary = summary_;
   }
 
-  // analyzeLevels of the kept parent's child by `move`, derived from the parent's levels: a
-  // region's distance drops by one exactly when its `via` holds the move, that is when a
-  // shortest path reaches it from the move's frontier regions; every other distance stays. So
-  // only those regions are walked, not all.
-  const StateSummary& analyzeChildLevels(const State& child, uint32_t move) {
-    const std::vector<Bits<Words>>& parent = parentLevels_;
+  // Makes the kept state the one last analysed, as analyzeLevels of it would.
+  const StateSummary& restore(const Kept& kept) {
+    std::copy_n(kept.levels.begin(), kept.depth + 1, levels_.begin());
+    depth_ = kept.depth;
+    summary_ = kept.summary;
+    return summary_;
+  }
+
+  // analyzeLevels of the kept state's child by `move`, derived from the kept levels: a region's
+  // distance drops by one exactly when its `via` holds the move, that is when a shortest path
+  // reaches it from the move's frontier regions; every other distance stays. So only those
+  // regions are walked, not all.
+  const StateSummary& analyzeChildLevels(const Kept& kept, const State& child, uint32_t move) {
+    const std::vector<Bits<Words>>& parent = kept.levels;
+    const uint32_t parentDepth = kept.depth;
+    const StateSummary& parentSummary = kept.summary;
     Bits<Words>& joining = droppingAt_[1];
     for (size_t w = 0; w < Words; ++w) joining[w] = parent[1][w] & colorRows_[move][w];
-    for (uint32_t d = 1; d < parentDepth_; ++d) {
+    for (uint32_t d = 1; d < parentDepth; ++d) {
       Bits<Words> next{};
       forEachBit(droppingAt_[d], [&](uint32_t r) {
         for (size_t w = 0; w < Words; ++w) next[w] |= neighborRows_[r][w];
@@ -115,15 +131,15 @@ class BitAnalysis {
       }
       droppingAt_[d + 1] = next;
     }
-    depth_ = parentDepth_;
+    depth_ = parentDepth;
     levels_[depth_] = Bits<Words>{};
     while (depth_ > 1 && isEmpty(levels_[depth_ - 1])) --depth_;
 
-    const ColorStats& moved = parentSummary_.colors[move];
-    summary_.remainingRegions = parentSummary_.remainingRegions - moved.frontier;
+    const ColorStats& moved = parentSummary.colors[move];
+    summary_.remainingRegions = parentSummary.remainingRegions - moved.frontier;
     summary_.opening = 0;
     for (uint32_t k = 0; k < colorCount_; ++k) {
-      const ColorStats& was = parentSummary_.colors[k];
+      const ColorStats& was = parentSummary.colors[k];
       ColorStats& stats = summary_.colors[k];
       stats = ColorStats{};
       stats.remaining = k == move ? was.remaining - was.frontier : was.remaining;
@@ -394,9 +410,6 @@ class BitAnalysis {
   static constexpr uint32_t lagLevels = 3;  // levels lagsBehind looks at
   uint32_t depth_ = 0;                      // the first empty level
   StateSummary summary_;
-  // The state keepAsParent kept, and per level the regions whose distance the child's move drops.
-  std::vector<Bits<Words>> parentLevels_;
+  // Per level, the regions whose distance the move analyzeChildLevels derives by drops.
   std::vector<Bits<Words>> droppingAt_;
-  uint32_t parentDepth_ = 0;
-  StateSummary parentSummary_;
 };

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <utility>
 
 #include "solve/bit_analysis.h"
 #include "solve/exact_parallel.h"
@@ -49,7 +50,8 @@ class ExactSearch {
         startBound_(solution_.bound),
         upperBound_(static_cast<uint32_t>(solution_.moves.size())),
         analysis_(shared.graph),
-        open_(upperBound_) {}
+        open_(upperBound_),
+        expandedAt_(upperBound_) {}
 
   Solution run() {
     if (!table_.init(shared_.budget) ||
@@ -62,10 +64,7 @@ class ExactSearch {
       while (f < upperBound_ && open_.pop(f, g, node)) {
         NodeInfo& info = nodes_.info(node);
         if (info.closed || info.g != g) continue;
-        const StateSummary& levels = node == analysedLast_
-                                         ? analysis_.lastSummary()
-                                         : analysis_.analyzeLevels(nodes_.state(node));
-        analysedLast_ = noNode;
+        const StateSummary& levels = analyzeLevels(node, info);
         const uint32_t ownF = g + lowerBound(levels, colorCount_);
         if (ownF > f) {  // its own bound is above the one it entered with
           if (ownF < upperBound_ && !open_.push(ownF, g, node, shared_.budget)) return ended(f);
@@ -79,7 +78,9 @@ class ExactSearch {
           tightenWithWiderBeam();
           if (f >= upperBound_) break;
         }
-        if (!expand(node, g, f, levels)) return ended(f);
+        expandedAt_[g].node = node;
+        expandedAt_[g].childCount = 0;
+        if (!keepAnalysis(expandedAt_[g].kept) || !expand(node, g, f, levels)) return ended(f);
       }
     }
     solution_.proven = true;
@@ -88,6 +89,21 @@ class ExactSearch {
   }
 
  private:
+  // The analyzeLevels of a state about to be taken. The search goes deepest first, so most
+  // states taken are children of the state expanded last at the depth above, whose levels their
+  // own derive from; the analysis still holds the child analysed last.
+  const StateSummary& analyzeLevels(uint32_t node, const NodeInfo& info) {
+    const uint32_t last = std::exchange(analysedLast_, noNode);
+    if (node == last) return analysis_.lastSummary();
+    if (info.g > 0 && expandedAt_[info.g - 1].node == info.parent) {
+      const Expanded& parent = expandedAt_[info.g - 1];
+      for (uint32_t i = 0; i < parent.childCount; ++i)
+        if (parent.childNodes[i] == node) return analysis_.restore(parent.children[i]);
+      return analysis_.analyzeChildLevels(parent.kept, nodes_.state(node), info.move);
+    }
+    return analysis_.analyzeLevels(nodes_.state(node));
+  }
+
   // Reaches the children of `node`, at depth g in layer f, that can still beat the best answer,
   // and takes a child that completes the board as the best answer when it is shorter. False
   // when the memory budget is spent.
@@ -130,21 +146,34 @@ class ExactSearch {
                    c, f);
     }
     for (uint32_t i = 0; i < children.count; ++i) table_.prefetch(children.hashes[i]);
-    analysis_.keepAsParent();
     for (uint32_t i = 0; i < children.count; ++i) {
       bool analysed = false;
       const auto boundDrops = [&] {
         analysed = true;
-        const StateSummary& own =
-            analysis_.analyzeChildLevels(children.states[i], children.moves[i]);
+        const StateSummary& own = analysis_.analyzeChildLevels(
+            expandedAt_[g].kept, children.states[i], children.moves[i]);
         return g + 1 + lowerBound(own, colorCount_) <= f;
       };
       if (!reach(children.states[i], children.hashes[i], node, children.moves[i], g + 1, f,
                  boundDrops))
         return false;
-      if (analysed) analysedLast_ = lastPushed_;
+      if (!analysed) continue;
+      analysedLast_ = lastPushed_;
+      if (lastPushed_ == noNode) continue;
+      Expanded& parent = expandedAt_[g];
+      if (parent.children.size() == parent.childCount) parent.children.emplace_back();
+      if (!keepAnalysis(parent.children[parent.childCount])) return false;
+      parent.childNodes[parent.childCount++] = lastPushed_;
     }
     return true;
+  }
+
+  // Keeps the analysis's state in `kept`; false when the memory budget has no room for it.
+  bool keepAnalysis(typename BitAnalysis<Words>::Kept& kept) {
+    const size_t before = kept.levels.capacity();
+    analysis_.keep(kept);
+    const size_t grown = kept.levels.capacity() - before;
+    return grown == 0 || shared_.budget.take(grown * sizeof(Bits<Words>));
   }
 
   // A state's children, gathered so that all their table slots are asked for before the first
@@ -256,6 +285,16 @@ class ExactSearch {
   NodeStore<State> nodes_;
   StateTable table_;
   OpenList open_;
+  // Per depth, the state expanded last there, with its levels.
+  struct Expanded {
+    uint32_t node = noNode;
+    typename BitAnalysis<Words>::Kept kept;
+    // In the last layer, the children it stored, each analysed before it was.
+    std::array<uint32_t, maxColors> childNodes;
+    std::vector<typename BitAnalysis<Words>::Kept> children;
+    uint32_t childCount = 0;
+  };
+  std::vector<Expanded> expandedAt_;
   // The node the last reach() pushed, and the node whose analyzeLevels the analysis holds.
   uint32_t lastPushed_ = noNode;
   uint32_t analysedLast_ = noNode;

@@ -84,11 +84,12 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
       std::vector<BitState<testWords>> children(colorCount);
       for (uint32_t c = 0; c < colorCount; ++c)
         if (plain.colors[c].frontier > 0) children[c] = bits.child(state, c);
-      bits.keepAsParent();
+      BitAnalysis<testWords>::Kept parent;
+      bits.keep(parent);
       for (uint32_t c = 0; c < colorCount; ++c) {
         if (plain.colors[c].frontier == 0) continue;
         SCOPED_TRACE("move " + std::to_string(c));
-        const StateSummary derived = bits.analyzeChildLevels(children[c], c);
+        const StateSummary derived = bits.analyzeChildLevels(parent, children[c], c);
         const uint32_t derivedBound = lowerBound(derived, colorCount);
         const uint32_t derivedLowering = bits.movesLoweringBound(derivedBound);
         const StateSummary own = fresh.analyzeLevels(children[c]);
