@@ -99,14 +99,14 @@ class BitAnalysis {
     if (kept.levels.size() < depth_ + 1) kept.levels.resize(depth_ + 1);
     std::copy_n(levels_.begin(), depth_ + 1, kept.levels.begin());
     kept.depth = depth_;
-    kept.summary = summary_;
+    copySummary(summary_, kept.summary);
   }
 
   // Makes the kept state the one last analysed, as analyzeLevels of it would.
   const StateSummary& restore(const Kept& kept) {
     std::copy_n(kept.levels.begin(), kept.depth + 1, levels_.begin());
     depth_ = kept.depth;
-    summary_ = kept.summary;
+    copySummary(kept.summary, summary_);
     return summary_;
   }
 
@@ -391,6 +391,15 @@ class BitAnalysis {
         if (outside == 0) stats.farthestVia |= uint32_t{1} << c;
       }
     }
+  }
+
+  // A summary's copy, of the colours in play only: the rest of the array is never read.
+  void copySummary(const StateSummary& from, StateSummary& to) const {
+    std::copy_n(from.colors.begin(), colorCount_, to.colors.begin());
+    to.remainingRegions = from.remainingRegions;
+    to.raised = from.raised;
+    to.opening = from.opening;
+    to.distanceSum = from.distanceSum;
   }
 
   Bits<Words>& reachAt(uint32_t level, uint32_t c) { return reaches_[level * colorCount_ + c]; }

@@ -58,6 +58,14 @@ class NodeStore {
   std::vector<std::unique_ptr<NodeInfo[]>> infoPages_;
 };
 
+// Equality without a call to memcmp: the arrays are a few words, compared branch-free.
+template <class Bits>
+bool sameBits(const Bits& a, const Bits& b) {
+  uint64_t differ = 0;
+  for (size_t w = 0; w < a.size(); ++w) differ |= a[w] ^ b[w];
+  return differ == 0;
+}
+
 // Open addressing over node indices; a slot keeps the state's hash beside the index so most
 // mismatches are settled without touching the node.
 class StateTable {
@@ -72,7 +80,7 @@ class StateTable {
       if (entry == 0) return noNode;
       if ((entry & ~uint64_t{0xffffffff}) != tag) continue;
       const uint32_t node = static_cast<uint32_t>(entry) - 1;
-      if (nodes.state(node).joined == state.joined) return node;
+      if (sameBits(nodes.state(node).joined, state.joined)) return node;
     }
   }
   void prefetch(uint32_t hash) const { prefetchForRead(&slots_[hash & mask_]); }
