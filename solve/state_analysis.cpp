@@ -39,6 +39,7 @@ void analyzeState(const RegionGraph& graph, const uint64_t* joined, StateAnalysi
   analysis.distanceSum = 0;
   analysis.opening = 0;
   analysis.raised = 0;
+  analysis.lifted = 0;
 
   const uint8_t* color = graph.color.data();
   const uint32_t* start = graph.neighborStart.data();
@@ -108,7 +109,7 @@ uint32_t lowerBound(const StateSummary& analysis, uint32_t colorCount) {
   uint32_t count = 0;
   for (uint32_t k = 0; k < colorCount; ++k)
     if (analysis.colors[k].remaining > 0) farthest[count++] = deadline(analysis, k);
-  return boundOfFarthest(farthest, count);
+  return boundOfFarthest(farthest, count) + analysis.lifted;
 }
 
 uint32_t coloursByFarthest(const StateSummary& state, uint32_t colorCount,
@@ -126,7 +127,8 @@ uint32_t coloursByFarthest(const StateSummary& state, uint32_t colorCount,
   return count;
 }
 
-ChildBounds::ChildBounds(const StateSummary& state, uint32_t colorCount) {
+ChildBounds::ChildBounds(const StateSummary& state, uint32_t colorCount)
+    : floor_(state.lifted != 0 ? lowerBound(state, colorCount) - 1 : 0) {
   uint32_t order[maxColors];
   const uint32_t count = coloursByFarthest(state, colorCount, order);
   const uint32_t everyMove = colorCount == 32 ? ~uint32_t{0} : (uint32_t{1} << colorCount) - 1;
@@ -149,7 +151,7 @@ ChildBounds::ChildBounds(const StateSummary& state, uint32_t colorCount) {
 // t = v - 1 for every group covers every deadline a child can have; a t that is no child's
 // deadline never beats the next deadline above it.
 uint32_t ChildBounds::operator()(uint32_t move) const {
-  uint32_t bound = 0;
+  uint32_t bound = floor_;
   uint32_t above = 0;  // colours whose child distance exceeds the group's v - 1
   for (uint32_t g = 0; g < groupCount_; ++g) {
     const Group& group = groups_[g];

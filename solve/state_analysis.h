@@ -51,6 +51,9 @@ struct StateSummary {
   // Colours whose last region is known to join no sooner than one move past their farthest
   // distance (their deadline); the plain analysis raises none, the bitset one some.
   uint32_t raised = 0;
+  // 1 when, although no further deadline rises, the moves the deadlines allow are too few (see
+  // solve/bit_analysis.h): the bound is one more. The plain analysis lifts nothing.
+  uint32_t lifted = 0;
   uint32_t opening = 0;      // colours whose move would bring new regions next to the joined set
   uint64_t distanceSum = 0;  // over tiles; filled only when asked for
 };
@@ -73,7 +76,8 @@ inline uint32_t deadline(const StateSummary& state, uint32_t k) {
 }
 
 // Deadlines of the colours with regions left at m1 >= m2 >= ...: at least max(m_k + k - 1)
-// moves, since each colour's last region needs a move of its own, no earlier than its deadline.
+// moves, since each colour's last region needs a move of its own, no earlier than its deadline;
+// one more when the state is lifted.
 uint32_t lowerBound(const StateSummary& state, uint32_t colorCount);
 // The colours with regions left, latest deadline first, into `order`; returns how many.
 uint32_t coloursByFarthest(const StateSummary& state, uint32_t colorCount,
@@ -98,6 +102,7 @@ class ChildBounds {
   };
   std::array<Group, maxColors> groups_;
   uint32_t groupCount_ = 0;
+  uint32_t floor_ = 0;  // a lifted state's bound less one: no move lowers a bound by more
 };
 
 // A colour whose remaining regions all lie on the frontier: playing it now is never worse than

@@ -64,8 +64,11 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
       if (plain.remainingRegions == 0) break;
       const ChildBounds childBound(plain, colorCount);
       const uint32_t bound = lowerBound(summary, colorCount);
-      EXPECT_LE(bound, lowerBound(plain, colorCount) + 1);  // a deadline rises by one at most
-      EXPECT_EQ(bits.analyzeLevels(state).raised, summary.raised);
+      // A deadline rises by one at most, and a lift adds one.
+      EXPECT_LE(bound, lowerBound(plain, colorCount) + 1 + summary.lifted);
+      const StateSummary& levels = bits.analyzeLevels(state);
+      EXPECT_EQ(levels.raised, summary.raised);
+      EXPECT_EQ(levels.lifted, summary.lifted);
       if (forcedColor(plain, colorCount) < 0) {
         const ChildBounds raisedChildBound(summary, colorCount);
         uint32_t lowering = 0;
@@ -95,6 +98,7 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
         const StateSummary own = fresh.analyzeLevels(children[c]);
         expectSameSummary(derived, own, colorCount);
         EXPECT_EQ(derived.raised, own.raised);
+        EXPECT_EQ(derived.lifted, own.lifted);
         if (own.remainingRegions > 0 && forcedColor(own, colorCount) < 0) {
           EXPECT_EQ(derivedLowering, fresh.movesLoweringBound(derivedBound));
         }
@@ -149,13 +153,14 @@ class Optima {
   std::map<Bits<Words>, uint32_t> optimum_;
 };
 
-// The raised bound is admissible: on small boards with up to 16 colours, no reachable state's
-// bound, and no child's bound as its parent gives it, exceeds the fewest moves left; and
-// deadlines do rise on these boards, so the check is not idle.
+// The raised and lifted bound is admissible: on small boards with up to 16 colours, no
+// reachable state's bound, and no child's bound as its parent gives it, exceeds the fewest moves
+// left; and deadlines do rise and bounds are lifted on these boards, so the check is not idle.
 TEST(StateAnalysis, RaisedBoundNeverExceedsTheOptimum) {
   std::mt19937 pick(13);
   uint64_t states = 0;
   uint64_t raisedBounds = 0;
+  uint64_t liftedBounds = 0;
   const uint32_t boards = 400 / sampleDivisor;
   for (uint32_t k = 1; k <= boards; ++k) {
     const uint32_t side = 4 + pick() % 3;
@@ -177,6 +182,7 @@ TEST(StateAnalysis, RaisedBoundNeverExceedsTheOptimum) {
       const uint32_t bound = lowerBound(summary, colorCount);
       ++states;
       raisedBounds += bound > lowerBound(plain, colorCount);
+      liftedBounds += summary.lifted;
       ASSERT_LE(bound, optimum);
       const ChildBounds childBound(summary, colorCount);
       for (uint32_t c = 0; c < colorCount; ++c) {
@@ -189,6 +195,7 @@ TEST(StateAnalysis, RaisedBoundNeverExceedsTheOptimum) {
   }
   EXPECT_GT(states, uint64_t{boards} * 100);
   EXPECT_GT(raisedBounds, boards / 4);
+  EXPECT_GT(liftedBounds, boards / 4);
 }
 
 // The walk over the moves worth trying, on the states of random games it picks its own moves
