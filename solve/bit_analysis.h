@@ -59,6 +59,8 @@ class BitAnalysis {
  public:
   using State = BitState<Words>;
 
+  static constexpr uint32_t anyBound = UINT32_MAX;
+
   explicit BitAnalysis(const RegionGraph& graph)
       : color_(graph.color.data()),
         colorCount_(graph.colorCount),
@@ -120,7 +122,8 @@ class BitAnalysis {
   // distance drops by one exactly when its `via` holds the move, that is when a shortest path
   // reaches it from the move's frontier regions; every other distance stays. So only those
   // regions are walked, not all.
-  const StateSummary& analyzeChildLevels(const Kept& kept, const State& child, uint32_t move) {
+  const StateSummary& analyzeChildLevels(const Kept& kept, const State& child, uint32_t move,
+                                         uint32_t liftAt = anyBound) {
     const std::vector<Bits<Words>>& parent = kept.levels;
     const uint32_t parentDepth = kept.depth;
     const StateSummary& parentSummary = kept.summary;
@@ -162,7 +165,7 @@ class BitAnalysis {
       ++stats.frontier;
       stats.keys ^= keys_[r];
     });
-    raiseDeadlines();
+    raiseDeadlines(liftAt);
     return summary_;
   }
 
@@ -176,8 +179,9 @@ class BitAnalysis {
   }
 
   // The breadth-first levels and the raised deadlines: everything of the summary but
-  // `farthestVia` and `opening`.
-  const StateSummary& analyzeLevels(const State& state) {
+  // `farthestVia` and `opening`. The bound is looked at for a lift only where it is `liftAt`
+  // before (anyBound: always): a caller that takes bounds up to some value need not know more.
+  const StateSummary& analyzeLevels(const State& state, uint32_t liftAt = anyBound) {
     Bits<Words> visited;
     for (size_t w = 0; w < Words; ++w) visited[w] = state.joined[w] | state.frontier[w];
     levels_[1] = state.frontier;
@@ -207,7 +211,7 @@ class BitAnalysis {
     depth_ = depth;
     summary_.remainingRegions = remaining;
     summary_.opening = 0;
-    raiseDeadlines();
+    raiseDeadlines(liftAt);
     return summary_;
   }
 
@@ -280,7 +284,7 @@ class BitAnalysis {
   // the truth, and the bound over deadlines stays admissible. The bound rises exactly when every
   // colour of some distance holding it is raised, so a distance's colours are tried only until
   // one fails; the other distances' raised colours still lift the children's bounds.
-  void raiseDeadlines() {
+  void raiseDeadlines(uint32_t liftAt) {
     summary_.raised = 0;
     summary_.lifted = 0;
     uint32_t order[maxColors];
@@ -295,7 +299,7 @@ class BitAnalysis {
       if (j == end && t - 1 + end == bound) break;
       i = end;
     }
-    liftWhenTailTooShort();
+    if (liftAt == anyBound || lowerBound(summary_, colorCount_) == liftAt) liftWhenTailTooShort();
   }
 
   // Where the bound h equals t - 1 + (colours due at t or later), h moves leave moves t..h to
@@ -313,12 +317,123 @@ class BitAnalysis {
       const uint32_t t = deadline(summary_, order[i]);
       uint32_t end = i;
       while (end < count && deadline(summary_, order[end]) == t) ++end;
-      if (t - 1 + end == bound && tailTooShort(order, end, t, bound)) {
+      if (t - 1 + end == bound && tailCannotFinish(order, end, t, bound)) {
         summary_.lifted = 1;
         return;
       }
       i = end;
     }
+  }
+
+  // Whether no order of the colours order[0, count), each played once at or after its deadline
+  // in moves t..bound, can join every region from what moves 1..t - 1 may have joined: at most
+  // the regions nearer than t - 2, those at t - 2 of the colours of moves t - 2 and t - 1, and
+  // those at t - 1 of the colour of move t - 1 next to those of move t - 2.
+  bool tailCannotFinish(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound) {
+    // Per colour, the neighbours of its regions beyond t - 1, at t - 1 and at t - 2.
+    Bits<Words> beyond{};
+    for (uint32_t d = t; d < depth_; ++d)
+      for (size_t w = 0; w < Words; ++w) beyond[w] |= levels_[d][w];
+    std::fill_n(nearBeyond_.begin(), colorCount_, Bits<Words>{});
+    std::fill_n(nearLast_.begin(), colorCount_, Bits<Words>{});
+    std::fill_n(nearBefore_.begin(), colorCount_, Bits<Words>{});
+    const auto gather = [&](const Bits<Words>& regions, std::array<Bits<Words>, maxColors>& near) {
+      uint32_t colours = 0;
+      forEachBit(regions, [&](uint32_t r) {
+        colours |= uint32_t{1} << color_[r];
+        for (size_t w = 0; w < Words; ++w) near[color_[r]][w] |= neighborRows_[r][w];
+      });
+      return colours;
+    };
+    gather(beyond, nearBeyond_);
+    if (t == 1) {
+      return !tailFinishes(order, count, t, bound, beyond, levels_[1],
+                           [&](uint32_t k) { return nearBeyond_[k]; });
+    }
+    const Bits<Words>& last = levels_[t - 1];
+    const uint32_t lastColours = gather(last, nearLast_);
+    const uint32_t beforeColours = t >= 3 ? gather(levels_[t - 2], nearBefore_) : 0;
+    // Move t - 1's colour joins regions at t - 1 and t - 2 (at 1 when t is 2, next to the joined
+    // ones); one found at neither joins nothing another would not. Move t - 2's colour joins
+    // regions at t - 2: one there other than x, or, with none, any other (colorCount_).
+    for (uint32_t xs = lastColours | beforeColours; xs != 0; xs &= xs - 1) {
+      const uint32_t x = static_cast<uint32_t>(std::countr_zero(xs));
+      uint32_t zs = beforeColours & ~(uint32_t{1} << x);
+      if (zs == 0) zs = uint32_t{1} << 31;
+      for (; zs != 0; zs &= zs - 1) {
+        const uint32_t z = std::min(static_cast<uint32_t>(std::countr_zero(zs)), colorCount_);
+        const Bits<Words> none{};
+        const Bits<Words>& nearZ = z < colorCount_ ? nearBefore_[z] : none;
+        Bits<Words> joinedLast;  // at t - 1, by move t - 1
+        Bits<Words> leftLastX;   // at t - 1 of colour x, not joined
+        Bits<Words> remaining;
+        Bits<Words> adjacent;
+        for (size_t w = 0; w < Words; ++w) {
+          const uint64_t lastX = last[w] & colorRows_[x][w];
+          joinedLast[w] = t >= 3 ? lastX & nearZ[w] : lastX;
+          leftLastX[w] = lastX & ~joinedLast[w];
+          const uint64_t before = t >= 3 ? levels_[t - 2][w] : 0;
+          const uint64_t leftBefore =
+              before & ~((z < colorCount_ ? colorRows_[z][w] : 0) | colorRows_[x][w]);
+          remaining[w] = beyond[w] | (last[w] & ~joinedLast[w]) | leftBefore;
+          adjacent[w] = t >= 3 ? nearZ[w] | nearBefore_[x][w] | leftBefore : last[w];
+        }
+        if (isEmpty(leftLastX)) {  // all of x at t - 1 joined: their neighbours are known
+          for (size_t w = 0; w < Words; ++w) adjacent[w] |= nearLast_[x][w];
+        } else {
+          forEachBit(joinedLast, [&](uint32_t r) {
+            for (size_t w = 0; w < Words; ++w) adjacent[w] |= neighborRows_[r][w];
+          });
+        }
+        for (size_t w = 0; w < Words; ++w) adjacent[w] &= remaining[w];
+        Bits<Words> nearLeftLastX{};
+        forEachBit(leftLastX, [&](uint32_t r) {
+          for (size_t w = 0; w < Words; ++w) nearLeftLastX[w] |= neighborRows_[r][w];
+        });
+        const auto nearOf = [&](uint32_t k) {
+          Bits<Words> near = nearBeyond_[k];
+          const Bits<Words>& nearLastK = k == x ? nearLeftLastX : nearLast_[k];
+          const bool leftBefore = k != x && k != z;
+          for (size_t w = 0; w < Words; ++w)
+            near[w] |= nearLastK[w] | (leftBefore ? nearBefore_[k][w] : 0);
+          return near;
+        };
+        if (tailFinishes(order, count, t, bound, remaining, adjacent, nearOf)) return false;
+      }
+    }
+    return true;
+  }
+
+  // Plays the colours order[0, count) once each from move t, each as soon as its deadline has
+  // come and all its `remaining` regions are `adjacent`, which is never worse than later: a
+  // colour so played joins all its regions, so what is joined depends only on which colours
+  // have been played. `nearOf(k)` holds the neighbours of colour k's remaining regions. Whether
+  // all are played by move `bound`.
+  template <class NearOf>
+  bool tailFinishes(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound,
+                    Bits<Words> remaining, Bits<Words> adjacent, NearOf nearOf) const {
+    uint32_t played = 0;
+    for (uint32_t move = t; move < t + count; ++move) {
+      if (move > bound) return false;
+      uint32_t i = 0;
+      for (; i < count; ++i) {
+        const uint32_t k = order[i];
+        if (((played >> k) & 1) != 0 || deadline(summary_, k) > move) continue;
+        uint64_t stranded = 0;
+        for (size_t w = 0; w < Words; ++w)
+          stranded |= remaining[w] & colorRows_[k][w] & ~adjacent[w];
+        if (stranded == 0) break;
+      }
+      if (i == count) return false;
+      const uint32_t k = order[i];
+      played |= uint32_t{1} << k;
+      const Bits<Words> near = nearOf(k);
+      for (size_t w = 0; w < Words; ++w) {
+        remaining[w] &= ~colorRows_[k][w];
+        adjacent[w] = (adjacent[w] | near[w]) & remaining[w];
+      }
+    }
+    return isEmpty(remaining);
   }
 
   // Whether the colours order[0, count), all due at t or later, can't each take one of the
@@ -481,7 +596,11 @@ class BitAnalysis {
   std::vector<uint32_t> liveAt_;            // per level, the colours whose reach is not empty
   std::vector<uint32_t> sharedAt_;          // per level, colours every target's ancestors hold
   static constexpr uint32_t lagLevels = 3;  // levels lagsBehind looks at
-  uint32_t depth_ = 0;                      // the first empty level
+  // Per colour, the neighbours of its regions in parts of the levels, for tailCannotFinish.
+  std::array<Bits<Words>, maxColors> nearBeyond_;
+  std::array<Bits<Words>, maxColors> nearLast_;
+  std::array<Bits<Words>, maxColors> nearBefore_;
+  uint32_t depth_ = 0;  // the first empty level
   StateSummary summary_;
   // Per level, the regions whose distance the move analyzeChildLevels derives by drops.
   std::vector<Bits<Words>> droppingAt_;

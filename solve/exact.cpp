@@ -64,7 +64,7 @@ class ExactSearch {
       while (f < upperBound_ && open_.pop(f, g, node)) {
         NodeInfo& info = nodes_.info(node);
         if (info.closed || info.g != g) continue;
-        const StateSummary& levels = analyzeLevels(node, info);
+        const StateSummary& levels = analyzeLevels(node, info, f);
         const uint32_t ownF = g + lowerBound(levels, colorCount_);
         if (ownF > f) {  // its own bound is above the one it entered with
           if (ownF < upperBound_ && !open_.push(ownF, g, node, shared_.budget)) return ended(f);
@@ -91,17 +91,18 @@ class ExactSearch {
  private:
   // The analyzeLevels of a state about to be taken. The search goes deepest first, so most
   // states taken are children of the state expanded last at the depth above, whose levels their
-  // own derive from; the analysis still holds the child analysed last.
-  const StateSummary& analyzeLevels(uint32_t node, const NodeInfo& info) {
+  // own derive from; the analysis still holds the child analysed last. Only a bound that just
+  // fits layer f needs to be looked at for a lift.
+  const StateSummary& analyzeLevels(uint32_t node, const NodeInfo& info, uint32_t f) {
     const uint32_t last = std::exchange(analysedLast_, noNode);
     if (node == last) return analysis_.lastSummary();
     if (info.g > 0 && expandedAt_[info.g - 1].node == info.parent) {
       const Expanded& parent = expandedAt_[info.g - 1];
       for (uint32_t i = 0; i < parent.childCount; ++i)
         if (parent.childNodes[i] == node) return analysis_.restore(parent.children[i]);
-      return analysis_.analyzeChildLevels(parent.kept, nodes_.state(node), info.move);
+      return analysis_.analyzeChildLevels(parent.kept, nodes_.state(node), info.move, f - info.g);
     }
-    return analysis_.analyzeLevels(nodes_.state(node));
+    return analysis_.analyzeLevels(nodes_.state(node), f - info.g);
   }
 
   // Reaches the children of `node`, at depth g in layer f, that can still beat the best answer,
@@ -151,7 +152,7 @@ class ExactSearch {
       const auto boundDrops = [&] {
         analysed = true;
         const StateSummary& own = analysis_.analyzeChildLevels(
-            expandedAt_[g].kept, children.states[i], children.moves[i]);
+            expandedAt_[g].kept, children.states[i], children.moves[i], f - g - 1);
         return g + 1 + lowerBound(own, colorCount_) <= f;
       };
       if (!reach(children.states[i], children.hashes[i], node, children.moves[i], g + 1, f,

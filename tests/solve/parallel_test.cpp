@@ -110,7 +110,7 @@ TEST(ParallelExact, ExpansionLimitGivesTheSameAnswerOnAnyThreadCount) {
 // Past 2^16 expansions the search runs a wider beam: under a limit between two rounds, out of
 // the same budget; without one beside the search, its answer taken at a fixed count.
 TEST(ParallelExact, WiderBeamsGiveTheSameAnswersOnAnyThreadCount) {
-  const RegionGraph graph = buildRegionGraph(randomBoard(12, 10, 4));
+  const RegionGraph graph = buildRegionGraph(randomBoard(12, 10, 5));
   const Solution cut = solveExact(graph, onThreads(2, 70000));
   EXPECT_EQ(cut.expanded, 70000u);
   expectSameAnswer(solveExact(graph, onThreads(4, 70000)), cut);

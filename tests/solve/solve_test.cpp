@@ -207,7 +207,7 @@ TEST(SolveLimits, ExpansionLimitCutsExactAndBeamAtACount) {
 
 // Past 2^16 expansions exact runs a wider beam; its expansions come out of the same budget.
 TEST(SolveLimits, ExactsWiderBeamsSpendTheSameBudget) {
-  const BoardColors board = randomBoard(12, 10, 15);  // about 102,000 expansions to prove
+  const BoardColors board = randomBoard(12, 10, 9);  // about 149,000 expansions to prove
   const RegionGraph graph = graphOf(board);
   const Solution cut = solveExact(graph, expansions(70000));
   checkCutOff(board, cut);
