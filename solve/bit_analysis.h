@@ -73,12 +73,7 @@ class BitAnalysis {
         droppingAt_(graph.regionCount() + 2) {
     for (uint32_t r = 0; r < graph.regionCount(); ++r) {
       keys_.push_back(regionKey(r));
-      uint32_t neighbourColours = 0;
-      for (const uint32_t n : graph.neighborsOf(r)) {
-        setBit(neighborRows_[r].data(), n);
-        neighbourColours |= uint32_t{1} << graph.color[n];
-      }
-      neighbourColours_.push_back(neighbourColours);
+      for (const uint32_t n : graph.neighborsOf(r)) setBit(neighborRows_[r].data(), n);
       setBit(colorRows_[graph.color[r]].data(), r);
     }
   }
@@ -299,17 +294,17 @@ class BitAnalysis {
       if (j == end && t - 1 + end == bound) break;
       i = end;
     }
-    if (liftAt == anyBound || lowerBound(summary_, colorCount_) == liftAt) liftWhenTailTooShort();
+    if (liftAt == anyBound || lowerBound(summary_, colorCount_) == liftAt)
+      liftWhenTailCannotFinish();
   }
 
   // Where the bound h equals t - 1 + (colours due at t or later), h moves leave moves t..h to
   // those colours' last moves, one each: from move t on each of them is played exactly once, and
-  // nothing else is. A region r at distance t + 1 or more then joins at its colour's one move
-  // there, after a neighbour has joined; its neighbours, at distance t or more, join at their
-  // colours' one moves too. So r's colour comes after the first of its neighbours' colours:
-  // each colour's earliest move rises to one past the earliest of those, and when the earliest
-  // moves so raised no longer fit into t..h, h moves are too few. One such t is enough.
-  void liftWhenTailTooShort() {
+  // nothing else is. Each such move then joins every region of its colour still left, and all
+  // of them must lie next to what is joined by then; regions at distance t or more can't have
+  // joined before move t. When no order of the tail does it, h moves are too few, and the bound
+  // is lifted by one. One such t is enough.
+  void liftWhenTailCannotFinish() {
     uint32_t order[maxColors];
     const uint32_t count = coloursByFarthest(summary_, colorCount_, order);
     const uint32_t bound = lowerBound(summary_, colorCount_);
@@ -436,37 +431,6 @@ class BitAnalysis {
     return isEmpty(remaining);
   }
 
-  // Whether the colours order[0, count), all due at t or later, can't each take one of the
-  // moves t..bound once the neighbours of the regions beyond distance t are respected.
-  bool tailTooShort(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound) {
-    Bits<Words> beyond{};
-    for (uint32_t d = t + 1; d < depth_; ++d)
-      for (size_t w = 0; w < Words; ++w) beyond[w] |= levels_[d][w];
-    uint32_t earliest[maxColors] = {};
-    for (uint32_t i = 0; i < count; ++i) earliest[order[i]] = deadline(summary_, order[i]);
-    for (bool changed = true; changed;) {
-      changed = false;
-      forEachBit(beyond, [&](uint32_t r) {
-        uint32_t first = UINT32_MAX;
-        for (uint32_t js = neighbourColours_[r]; js != 0; js &= js - 1)
-          first = std::min(first, earliest[std::countr_zero(js)]);
-        uint32_t& own = earliest[color_[r]];
-        if (first + 1 > own) {
-          own = first + 1;
-          changed = true;
-        }
-      });
-      for (uint32_t i = 0; i < count; ++i)
-        if (earliest[order[i]] > bound) return true;
-    }
-    uint32_t sorted[maxColors];
-    for (uint32_t i = 0; i < count; ++i) sorted[i] = earliest[order[i]];
-    std::sort(sorted, sorted + count, std::greater<>());
-    for (uint32_t i = 0; i < count; ++i)
-      if (sorted[i] + i > bound) return true;
-    return false;
-  }
-
   // Whether no colour sequence keeps every colour-k region at distance t on schedule, judged
   // level by level: some level's ancestors of those regions share no colour. Only the few levels
   // nearest the regions are looked at: there their paths have not yet merged, while the levels
@@ -590,7 +554,6 @@ class BitAnalysis {
   std::vector<Bits<Words>> neighborRows_;   // per region
   std::vector<Bits<Words>> colorRows_;      // per colour
   std::vector<uint64_t> keys_;              // per region
-  std::vector<uint32_t> neighbourColours_;  // per region, the colours of its neighbours
   std::vector<Bits<Words>> levels_;         // level i: regions at distance i (level 0 unused)
   std::vector<Bits<Words>> reaches_;        // level i, colour c: its regions whose `via` holds c
   std::vector<uint32_t> liveAt_;            // per level, the colours whose reach is not empty
