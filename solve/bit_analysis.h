@@ -284,7 +284,7 @@ class BitAnalysis {
     summary_.lifted = 0;
     uint32_t order[maxColors];
     const uint32_t count = coloursByFarthest(summary_, colorCount_, order);
-    const uint32_t bound = lowerBound(summary_, colorCount_);
+    const uint32_t bound = boundInOrder(order, count);
     for (uint32_t i = 0; i < count;) {
       const uint32_t t = summary_.colors[order[i]].farthest;
       uint32_t end = i;
@@ -294,8 +294,21 @@ class BitAnalysis {
       if (j == end && t - 1 + end == bound) break;
       i = end;
     }
-    if (liftAt == anyBound || lowerBound(summary_, colorCount_) == liftAt)
-      liftWhenTailCannotFinish();
+    if (summary_.raised != 0)  // raised colours move up a little: the order is nearly sorted
+      for (uint32_t i = 1; i < count; ++i)
+        for (uint32_t j = i;
+             j > 0 && deadline(summary_, order[j - 1]) < deadline(summary_, order[j]); --j)
+          std::swap(order[j - 1], order[j]);
+    const uint32_t raisedBound = boundInOrder(order, count);
+    if (liftAt == anyBound || raisedBound == liftAt)
+      liftWhenTailCannotFinish(order, count, raisedBound);
+  }
+
+  // The bound of colours ordered by deadline, latest first, before any lift.
+  uint32_t boundInOrder(const uint32_t* order, uint32_t count) const {
+    uint32_t bound = 0;
+    for (uint32_t i = 0; i < count; ++i) bound = std::max(bound, deadline(summary_, order[i]) + i);
+    return bound;
   }
 
   // Where the bound h equals t - 1 + (colours due at t or later), h moves leave moves t..h to
@@ -304,10 +317,8 @@ class BitAnalysis {
   // of them must lie next to what is joined by then; regions at distance t or more can't have
   // joined before move t. When no order of the tail does it, h moves are too few, and the bound
   // is lifted by one. One such t is enough.
-  void liftWhenTailCannotFinish() {
-    uint32_t order[maxColors];
-    const uint32_t count = coloursByFarthest(summary_, colorCount_, order);
-    const uint32_t bound = lowerBound(summary_, colorCount_);
+  // `order` holds the colours left by deadline, latest first, and `bound` is their bound.
+  void liftWhenTailCannotFinish(const uint32_t* order, uint32_t count, uint32_t bound) {
     for (uint32_t i = 0; i < count;) {
       const uint32_t t = deadline(summary_, order[i]);
       uint32_t end = i;
@@ -348,56 +359,106 @@ class BitAnalysis {
     const Bits<Words>& last = levels_[t - 1];
     const uint32_t lastColours = gather(last, nearLast_);
     const uint32_t beforeColours = t >= 3 ? gather(levels_[t - 2], nearBefore_) : 0;
-    // Move t - 1's colour joins regions at t - 1 and t - 2 (at 1 when t is 2, next to the joined
-    // ones); one found at neither joins nothing another would not. Move t - 2's colour joins
-    // regions at t - 2: one there other than x, or, with none, any other (colorCount_).
-    for (uint32_t xs = lastColours | beforeColours; xs != 0; xs &= xs - 1) {
+    // Move t - 1's colour x joins regions at t - 1 and t - 2 (at 1 when t is 2, next to the
+    // joined ones); one found at neither joins nothing another would not. Move t - 2's colour z
+    // joins regions at t - 2: one there other than x, or, with none, any other. A colour the
+    // tail doesn't play must take all its regions there: at t - 1 it must be x, at t - 2 it
+    // must be x or z.
+    uint32_t inTail = 0;
+    for (uint32_t i = 0; i < count; ++i) inTail |= uint32_t{1} << order[i];
+    const uint32_t lastOutside = lastColours & ~inTail;
+    if (hasTwo(lastOutside)) return true;
+    const uint32_t beforeOutside = beforeColours & ~inTail;
+    const Bits<Words> before = t >= 3 ? levels_[t - 2] : Bits<Words>{};
+    // Most tails fail whatever x and z are, so looser guesses of what was joined go first,
+    // each failing for all the tighter guesses it contains: everything at t - 1 and t - 2, then
+    // for each x everything at t - 2, then each x and z.
+    if (!tailFinishes(order, count, t, bound, beyond, levels_[t],
+                      [&](uint32_t k) { return nearBeyond_[k]; }))
+      return true;
+    uint32_t xs = lastOutside != 0 ? lastOutside : lastColours | beforeColours;
+    for (uint32_t xLeft = xs; xLeft != 0; xLeft &= xLeft - 1) {
+      const uint32_t x = static_cast<uint32_t>(std::countr_zero(xLeft));
+      Bits<Words> joinedLast;
+      for (size_t w = 0; w < Words; ++w) joinedLast[w] = last[w] & colorRows_[x][w];
+      if (hasTwo(beforeOutside & ~(uint32_t{1} << x)) ||
+          !finishesFrom(order, count, t, bound, beyond, before, joinedLast))
+        xs &= ~(uint32_t{1} << x);
+    }
+    if (t < 3) return xs == 0;
+    for (; xs != 0; xs &= xs - 1) {
       const uint32_t x = static_cast<uint32_t>(std::countr_zero(xs));
-      uint32_t zs = beforeColours & ~(uint32_t{1} << x);
-      if (zs == 0) zs = uint32_t{1} << 31;
-      for (; zs != 0; zs &= zs - 1) {
-        const uint32_t z = std::min(static_cast<uint32_t>(std::countr_zero(zs)), colorCount_);
-        const Bits<Words> none{};
-        const Bits<Words>& nearZ = z < colorCount_ ? nearBefore_[z] : none;
-        Bits<Words> joinedLast;  // at t - 1, by move t - 1
-        Bits<Words> leftLastX;   // at t - 1 of colour x, not joined
-        Bits<Words> remaining;
-        Bits<Words> adjacent;
+      const uint32_t zOutside = beforeOutside & ~(uint32_t{1} << x);
+      const uint32_t zs = zOutside != 0 ? zOutside : beforeColours & ~(uint32_t{1} << x);
+      // With no other colour at t - 2, move t - 2 joins nothing there.
+      for (uint32_t zLeft = zs != 0 ? zs : 1; zLeft != 0; zLeft &= zLeft - 1) {
+        const uint32_t z = static_cast<uint32_t>(std::countr_zero(zLeft));
+        Bits<Words> joinedBefore;  // at t - 2, by move t - 1
+        Bits<Words> joinedLast;    // at t - 1, by move t - 1
         for (size_t w = 0; w < Words; ++w) {
-          const uint64_t lastX = last[w] & colorRows_[x][w];
-          joinedLast[w] = t >= 3 ? lastX & nearZ[w] : lastX;
-          leftLastX[w] = lastX & ~joinedLast[w];
-          const uint64_t before = t >= 3 ? levels_[t - 2][w] : 0;
-          const uint64_t leftBefore =
-              before & ~((z < colorCount_ ? colorRows_[z][w] : 0) | colorRows_[x][w]);
-          remaining[w] = beyond[w] | (last[w] & ~joinedLast[w]) | leftBefore;
-          adjacent[w] = t >= 3 ? nearZ[w] | nearBefore_[x][w] | leftBefore : last[w];
+          const uint64_t atZ = zs != 0 ? before[w] & colorRows_[z][w] : 0;
+          joinedBefore[w] = atZ | (before[w] & colorRows_[x][w]);
+          joinedLast[w] = last[w] & colorRows_[x][w] & (zs != 0 ? nearBefore_[z][w] : 0);
         }
-        if (isEmpty(leftLastX)) {  // all of x at t - 1 joined: their neighbours are known
-          for (size_t w = 0; w < Words; ++w) adjacent[w] |= nearLast_[x][w];
-        } else {
-          forEachBit(joinedLast, [&](uint32_t r) {
-            for (size_t w = 0; w < Words; ++w) adjacent[w] |= neighborRows_[r][w];
-          });
-        }
-        for (size_t w = 0; w < Words; ++w) adjacent[w] &= remaining[w];
-        Bits<Words> nearLeftLastX{};
-        forEachBit(leftLastX, [&](uint32_t r) {
-          for (size_t w = 0; w < Words; ++w) nearLeftLastX[w] |= neighborRows_[r][w];
-        });
-        const auto nearOf = [&](uint32_t k) {
-          Bits<Words> near = nearBeyond_[k];
-          const Bits<Words>& nearLastK = k == x ? nearLeftLastX : nearLast_[k];
-          const bool leftBefore = k != x && k != z;
-          for (size_t w = 0; w < Words; ++w)
-            near[w] |= nearLastK[w] | (leftBefore ? nearBefore_[k][w] : 0);
-          return near;
-        };
-        if (tailFinishes(order, count, t, bound, remaining, adjacent, nearOf)) return false;
+        if (finishesFrom(order, count, t, bound, beyond, joinedBefore, joinedLast)) return false;
       }
     }
     return true;
   }
+
+  // tailFinishes from the regions nearer than t - 2 joined, and of those at t - 2 and t - 1 the
+  // given ones (at 1 when t is 2). Uses the neighbour sets tailCannotFinish gathered.
+  bool finishesFrom(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound,
+                    const Bits<Words>& beyond, const Bits<Words>& joinedBefore,
+                    const Bits<Words>& joinedLast) const {
+    const Bits<Words>& last = levels_[t - 1];
+    const Bits<Words> before = t >= 3 ? levels_[t - 2] : Bits<Words>{};
+    Bits<Words> leftLast;
+    Bits<Words> leftBefore;
+    Bits<Words> remaining;
+    for (size_t w = 0; w < Words; ++w) {
+      leftLast[w] = last[w] & ~joinedLast[w];
+      leftBefore[w] = before[w] & ~joinedBefore[w];
+      remaining[w] = beyond[w] | leftLast[w] | leftBefore[w];
+    }
+    // Per colour, the neighbours of some of its regions at one level, from those of all of them
+    // when that is what they are.
+    const auto nearPart = [&](const Bits<Words>& level, const Bits<Words>& part, uint32_t k,
+                              const std::array<Bits<Words>, maxColors>& nearAll, Bits<Words>& to) {
+      uint64_t some = 0;
+      uint64_t missing = 0;
+      for (size_t w = 0; w < Words; ++w) {
+        some |= part[w] & colorRows_[k][w];
+        missing |= level[w] & colorRows_[k][w] & ~part[w];
+      }
+      if (some == 0) return;
+      if (missing == 0) {
+        for (size_t w = 0; w < Words; ++w) to[w] |= nearAll[k][w];
+        return;
+      }
+      Bits<Words> part_k;
+      for (size_t w = 0; w < Words; ++w) part_k[w] = part[w] & colorRows_[k][w];
+      forEachBit(part_k, [&](uint32_t r) {
+        for (size_t w = 0; w < Words; ++w) to[w] |= neighborRows_[r][w];
+      });
+    };
+    // Next to the joined: those left at t - 2 (next to t - 3), at 1 when t is 2 (next to the
+    // joined set), and the neighbours of the joined at t - 2 and t - 1.
+    Bits<Words> adjacent = t >= 3 ? leftBefore : leftLast;
+    for (uint32_t k = 0; k < colorCount_; ++k) {
+      nearPart(last, joinedLast, k, nearLast_, adjacent);
+      if (t >= 3) nearPart(before, joinedBefore, k, nearBefore_, adjacent);
+    }
+    for (size_t w = 0; w < Words; ++w) adjacent[w] &= remaining[w];
+    return tailFinishes(order, count, t, bound, remaining, adjacent, [&](uint32_t k) {
+      Bits<Words> near = nearBeyond_[k];
+      nearPart(last, leftLast, k, nearLast_, near);
+      if (t >= 3) nearPart(before, leftBefore, k, nearBefore_, near);
+      return near;
+    });
+  }
+
+  static bool hasTwo(uint32_t set) { return (set & (set - 1)) != 0; }
 
   // Plays the colours order[0, count) once each from move t, each as soon as its deadline has
   // come and all its `remaining` regions are `adjacent`, which is never worse than later: a
