@@ -332,9 +332,10 @@ class BitAnalysis {
   }
 
   // Whether no order of the colours order[0, count), each played once at or after its deadline
-  // in moves t..bound, can join every region from what moves 1..t - 1 may have joined: at most
-  // the regions nearer than t - 2, those at t - 2 of the colours of moves t - 2 and t - 1, and
-  // those at t - 1 of the colour of move t - 1 next to those of move t - 2.
+  // in moves t..bound, can join every region from what moves 1..t - 1 may have joined. A region
+  // at distance d joins at move d or later, so of the regions at t - 3 to t - 1 only those the
+  // last three moves reach can have joined: every choice of their colours must fail. (Those
+  // nearer are taken as joined, which only makes the tail easier.)
   bool tailCannotFinish(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound) {
     // Per colour, the neighbours of its regions beyond t - 1, at t - 1 and at t - 2.
     Bits<Words> beyond{};
@@ -385,25 +386,144 @@ class BitAnalysis {
           !finishesFrom(order, count, t, bound, beyond, before, joinedLast))
         xs &= ~(uint32_t{1} << x);
     }
-    if (t < 3) return xs == 0;
+    if (t < 3 || xs == 0) return xs == 0;
+    PairResults pairs(*this, order, count, t, bound, beyond, lastColours | beforeColours,
+                      beforeColours);
+    if (!somePairFinishes(pairs, xs, beforeColours, beforeOutside)) return true;
+    return t >= 4 && !someTripleFinishes(pairs, order, count, t, bound, beyond, inTail);
+  }
+
+  // finishesAfterTwo for each pair of colours, found once: colours absent from the distances
+  // they would join at join nothing, so all of them share one answer.
+  struct PairResults {
+    const BitAnalysis& analysis;
+    const uint32_t* order;
+    uint32_t count, t, bound;
+    const Bits<Words>& beyond;
+    uint32_t xColours, zColours;  // those that join something as x and as z
+    std::array<std::array<int8_t, maxColors + 1>, maxColors + 1> known;
+    PairResults(const BitAnalysis& analysis, const uint32_t* order, uint32_t count, uint32_t t,
+                uint32_t bound, const Bits<Words>& beyond, uint32_t xColours, uint32_t zColours)
+        : analysis(analysis),
+          order(order),
+          count(count),
+          t(t),
+          bound(bound),
+          beyond(beyond),
+          xColours(xColours),
+          zColours(zColours) {
+      for (auto& row : known) row.fill(-1);
+    }
+    bool finishes(uint32_t z, uint32_t x) {
+      const uint32_t none = analysis.colorCount_;
+      if (x < none && ((xColours >> x) & 1) == 0) x = none;
+      if (z < none && ((zColours >> z) & 1) == 0) z = none;
+      int8_t& answer = known[z][x];
+      if (answer < 0)
+        answer = analysis.finishesAfterTwo(order, count, t, bound, beyond, z, x) ? 1 : 0;
+      return answer == 1;
+    }
+  };
+
+  // Whether the tail finishes for some x of `xs` and some colour z of move t - 2.
+  bool somePairFinishes(PairResults& pairs, uint32_t xs, uint32_t beforeColours,
+                        uint32_t beforeOutside) const {
     for (; xs != 0; xs &= xs - 1) {
       const uint32_t x = static_cast<uint32_t>(std::countr_zero(xs));
       const uint32_t zOutside = beforeOutside & ~(uint32_t{1} << x);
       const uint32_t zs = zOutside != 0 ? zOutside : beforeColours & ~(uint32_t{1} << x);
       // With no other colour at t - 2, move t - 2 joins nothing there.
       for (uint32_t zLeft = zs != 0 ? zs : 1; zLeft != 0; zLeft &= zLeft - 1) {
-        const uint32_t z = static_cast<uint32_t>(std::countr_zero(zLeft));
-        Bits<Words> joinedBefore;  // at t - 2, by move t - 1
-        Bits<Words> joinedLast;    // at t - 1, by move t - 1
-        for (size_t w = 0; w < Words; ++w) {
-          const uint64_t atZ = zs != 0 ? before[w] & colorRows_[z][w] : 0;
-          joinedBefore[w] = atZ | (before[w] & colorRows_[x][w]);
-          joinedLast[w] = last[w] & colorRows_[x][w] & (zs != 0 ? nearBefore_[z][w] : 0);
-        }
-        if (finishesFrom(order, count, t, bound, beyond, joinedBefore, joinedLast)) return false;
+        const uint32_t z = zs != 0 ? static_cast<uint32_t>(std::countr_zero(zLeft)) : colorCount_;
+        if (pairs.finishes(z, x)) return true;
       }
     }
-    return true;
+    return false;
+  }
+
+  // tailFinishes after moves t - 2 and t - 1 of colours z and x (colorCount_: one that joins
+  // nothing at those distances), from every region nearer than t - 2 joined.
+  bool finishesAfterTwo(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound,
+                        const Bits<Words>& beyond, uint32_t z, uint32_t x) const {
+    Bits<Words> joinedBefore{};  // at t - 2, by move t - 1
+    Bits<Words> joinedLast{};    // at t - 1, by move t - 1
+    if (x < colorCount_) {
+      for (size_t w = 0; w < Words; ++w) {
+        const uint64_t atZ = z < colorCount_ ? levels_[t - 2][w] & colorRows_[z][w] : 0;
+        joinedBefore[w] = atZ | (levels_[t - 2][w] & colorRows_[x][w]);
+        joinedLast[w] =
+            levels_[t - 1][w] & colorRows_[x][w] & (z < colorCount_ ? nearBefore_[z][w] : 0);
+      }
+    } else if (z < colorCount_) {
+      for (size_t w = 0; w < Words; ++w) joinedBefore[w] = levels_[t - 2][w] & colorRows_[z][w];
+    }
+    return finishesFrom(order, count, t, bound, beyond, joinedBefore, joinedLast);
+  }
+
+  // Whether the tail finishes after some colours y, z and x of moves t - 3, t - 2 and t - 1.
+  // Every colour with regions at those distances is tried, and colorCount_ for all the others,
+  // which join nothing there; consecutive moves differ. A colour the tail doesn't play must
+  // have taken its regions there.
+  bool someTripleFinishes(PairResults& pairs, const uint32_t* order, uint32_t count, uint32_t t,
+                          uint32_t bound, const Bits<Words>& beyond, uint32_t inTail) const {
+    uint32_t present[3];  // colours at t - 3, t - 2 and t - 1
+    for (uint32_t i = 0; i < 3; ++i) {
+      present[i] = 0;
+      forEachBit(levels_[t - 3 + i], [&](uint32_t r) { present[i] |= uint32_t{1} << color_[r]; });
+    }
+    const uint32_t options = present[0] | present[1] | present[2];
+    const auto bit = [&](uint32_t c) { return c < colorCount_ ? uint32_t{1} << c : 0; };
+    for (uint32_t x = 0; x <= colorCount_; ++x) {
+      if (x < colorCount_ && ((options >> x) & 1) == 0) continue;
+      if ((present[2] & ~inTail & ~bit(x)) != 0) continue;
+      for (uint32_t z = 0; z <= colorCount_; ++z) {
+        if (z < colorCount_ && (((options >> z) & 1) == 0 || z == x)) continue;
+        if ((present[1] & ~inTail & ~bit(x) & ~bit(z)) != 0) continue;
+        if (!pairs.finishes(z, x)) continue;
+        for (uint32_t y = 0; y <= colorCount_; ++y) {
+          if (y < colorCount_ && (((options >> y) & 1) == 0 || y == z)) continue;
+          if ((present[0] & ~inTail & ~bit(x) & ~bit(z) & ~bit(y)) != 0) continue;
+          if (finishesAfter(order, count, t, bound, beyond, {y, z, x})) return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  // tailFinishes after `moves` (colorCount_: one that joins nothing there) as moves t - 3, t - 2
+  // and t - 1, from every region nearer than t - 3 joined.
+  bool finishesAfter(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound,
+                     const Bits<Words>& beyond, std::array<uint32_t, 3> moves) const {
+    Bits<Words> window;  // levels t - 3 to t - 1
+    for (size_t w = 0; w < Words; ++w)
+      window[w] = levels_[t - 3][w] | levels_[t - 2][w] | levels_[t - 1][w];
+    Bits<Words> joined{};
+    Bits<Words> adjacent = levels_[t - 3];
+    for (const uint32_t c : moves) {
+      if (c >= colorCount_) continue;
+      Bits<Words> joining;
+      for (size_t w = 0; w < Words; ++w) joining[w] = adjacent[w] & colorRows_[c][w] & ~joined[w];
+      forEachBit(joining, [&](uint32_t r) {
+        for (size_t w = 0; w < Words; ++w) adjacent[w] |= neighborRows_[r][w];
+      });
+      for (size_t w = 0; w < Words; ++w) joined[w] |= joining[w];
+    }
+    Bits<Words> remaining;
+    Bits<Words> left;
+    for (size_t w = 0; w < Words; ++w) {
+      left[w] = window[w] & ~joined[w];
+      remaining[w] = beyond[w] | left[w];
+      adjacent[w] &= remaining[w];
+    }
+    std::array<Bits<Words>, maxColors> nearLeft{};
+    forEachBit(left, [&](uint32_t r) {
+      for (size_t w = 0; w < Words; ++w) nearLeft[color_[r]][w] |= neighborRows_[r][w];
+    });
+    return tailFinishes(order, count, t, bound, remaining, adjacent, [&](uint32_t k) {
+      Bits<Words> near = nearBeyond_[k];
+      for (size_t w = 0; w < Words; ++w) near[w] |= nearLeft[k][w];
+      return near;
+    });
   }
 
   // tailFinishes from the regions nearer than t - 2 joined, and of those at t - 2 and t - 1 the
@@ -445,10 +565,11 @@ class BitAnalysis {
     // Next to the joined: those left at t - 2 (next to t - 3), at 1 when t is 2 (next to the
     // joined set), and the neighbours of the joined at t - 2 and t - 1.
     Bits<Words> adjacent = t >= 3 ? leftBefore : leftLast;
-    for (uint32_t k = 0; k < colorCount_; ++k) {
-      nearPart(last, joinedLast, k, nearLast_, adjacent);
-      if (t >= 3) nearPart(before, joinedBefore, k, nearBefore_, adjacent);
-    }
+    Bits<Words> joined;
+    for (size_t w = 0; w < Words; ++w) joined[w] = joinedLast[w] | joinedBefore[w];
+    forEachBit(joined, [&](uint32_t r) {
+      for (size_t w = 0; w < Words; ++w) adjacent[w] |= neighborRows_[r][w];
+    });
     for (size_t w = 0; w < Words; ++w) adjacent[w] &= remaining[w];
     return tailFinishes(order, count, t, bound, remaining, adjacent, [&](uint32_t k) {
       Bits<Words> near = nearBeyond_[k];

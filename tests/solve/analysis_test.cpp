@@ -198,6 +198,41 @@ TEST(StateAnalysis, RaisedBoundNeverExceedsTheOptimum) {
   EXPECT_GT(liftedBounds, boards / 4);
 }
 
+// The lift looks back up to three moves before the tail, which needs distances of four and
+// more: on longer boards with few colours, no reachable state's bound exceeds the fewest moves
+// left, and states are lifted at such distances.
+TEST(StateAnalysis, LiftedBoundNeverExceedsTheOptimumFarOut) {
+  std::mt19937 pick(17);
+  uint64_t liftedFarOut = 0;
+  const uint32_t boards = 200 / sampleDivisor;
+  for (uint32_t k = 1; k <= boards; ++k) {
+    const uint32_t side = 7 + pick() % 3;
+    const uint32_t colorCount = 3 + pick() % 2;
+    const RegionGraph graph = buildRegionGraph(randomBoard(side, colorCount, 3000 + k));
+    if (graph.regionCount() > 64) continue;
+    SCOPED_TRACE(std::to_string(side) + "/" + std::to_string(colorCount) + " seed " +
+                 std::to_string(3000 + k));
+    BitAnalysis<1> bits(graph);
+    StateAnalysis plain;
+    Optima<1> optima(graph);
+    optima.from(bits.startState(startRegion));
+    for (const auto& [joined, optimum] : optima.all()) {
+      analyze(graph, joined.data(), false, plain);
+      BitState<1> state{joined, {}};
+      for (uint32_t i = 0; i < plain.frontierEnd; ++i)
+        setBit(state.frontier.data(), plain.order[i]);
+      const StateSummary summary = bits.analyze(state);
+      if (summary.remainingRegions == 0) continue;
+      ASSERT_LE(lowerBound(summary, colorCount), optimum);
+      uint32_t farthest = 0;
+      for (uint32_t c = 0; c < colorCount; ++c)
+        farthest = std::max(farthest, summary.colors[c].farthest);
+      liftedFarOut += summary.lifted != 0 && farthest >= 6;
+    }
+  }
+  EXPECT_GT(liftedFarOut, boards / 4);
+}
+
 // The walk over the moves worth trying, on the states of random games it picks its own moves
 // in: lowest colour first, a move it says completes leaves its child no region and any other
 // leaves some and comes with the child's own bound, a forced colour is tried alone, and a

@@ -85,7 +85,7 @@ TEST(ParallelExact, AgreesWithTheOneThreadSearch) {
 // allowed all it needs answers as if it had no limit. (A cut in the proof's last round may
 // prove it all the same, as the round's first states find the answer.)
 TEST(ParallelExact, ExpansionLimitGivesTheSameAnswerOnAnyThreadCount) {
-  const BoardColors board = randomBoard(14, 6, 44);
+  const BoardColors board = randomBoard(14, 6, 110);
   const RegionGraph graph = buildRegionGraph(board);
   const Solution free = solveExact(graph, onThreads(2));
   ASSERT_TRUE(free.proven);

@@ -148,7 +148,7 @@ TEST(SolveLimits, ExactStopsAtTimeAndMemoryLimits) {
   endless.timeLimitSeconds = std::numeric_limits<double>::infinity();
   EXPECT_TRUE(solveExact(graphOf(randomBoard(8, 4, 9)), endless).proven);
 
-  const BoardColors wide = randomBoard(20, 6, 4);
+  const BoardColors wide = randomBoard(20, 6, 22);
   SolveLimits littleMemory;
   littleMemory.memoryLimitBytes = 8 << 20;
   const Solution small = solveExact(graphOf(wide), littleMemory);
