@@ -262,8 +262,9 @@ class ParallelSearch {
     const uint32_t g = entry.g;
     const uint32_t colorCount = graph_.colorCount;
     // A state enters with the bound its parent's summary gives; its own may be higher, and then
-    // it waits in that layer instead of being expanded now. Its shard files it again.
-    const StateSummary& levels = analysis.analyzeLevels(state);
+    // it waits in that layer instead of being expanded now. Its shard files it again. (Only a
+    // bound that just fits the layer is looked at for a lift, the one thing a lift could change.)
+    const StateSummary& levels = analysis.analyzeLevels(state, f - g);
     const uint32_t ownBound = lowerBound(levels, colorCount);
     if (g + ownBound > f) {
       entry.raisedF = g + ownBound;
