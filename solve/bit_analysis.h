@@ -388,7 +388,7 @@ class BitAnalysis {
     }
     if (t < 3 || xs == 0) return xs == 0;
     PairResults pairs(*this, order, count, t, bound, beyond, lastColours | beforeColours,
-                      beforeColours);
+                      beforeColours, xs);
     if (!somePairFinishes(pairs, xs, beforeColours, beforeOutside)) return true;
     return t >= 4 && !someTripleFinishes(pairs, order, count, t, bound, beyond, inTail);
   }
@@ -401,9 +401,11 @@ class BitAnalysis {
     uint32_t count, t, bound;
     const Bits<Words>& beyond;
     uint32_t xColours, zColours;  // those that join something as x and as z
+    uint32_t xPossible;           // of xColours, those the tail may finish after
     std::array<std::array<int8_t, maxColors + 1>, maxColors + 1> known;
     PairResults(const BitAnalysis& analysis, const uint32_t* order, uint32_t count, uint32_t t,
-                uint32_t bound, const Bits<Words>& beyond, uint32_t xColours, uint32_t zColours)
+                uint32_t bound, const Bits<Words>& beyond, uint32_t xColours, uint32_t zColours,
+                uint32_t xPossible)
         : analysis(analysis),
           order(order),
           count(count),
@@ -411,12 +413,14 @@ class BitAnalysis {
           bound(bound),
           beyond(beyond),
           xColours(xColours),
-          zColours(zColours) {
+          zColours(zColours),
+          xPossible(xPossible) {
       for (auto& row : known) row.fill(-1);
     }
     bool finishes(uint32_t z, uint32_t x) {
       const uint32_t none = analysis.colorCount_;
       if (x < none && ((xColours >> x) & 1) == 0) x = none;
+      if (x < none && ((xPossible >> x) & 1) == 0) return false;
       if (z < none && ((zColours >> z) & 1) == 0) z = none;
       int8_t& answer = known[z][x];
       if (answer < 0)
