@@ -360,6 +360,9 @@ class BitAnalysis {
     const Bits<Words>& last = levels_[t - 1];
     const uint32_t lastColours = gather(last, nearLast_);
     const uint32_t beforeColours = t >= 3 ? gather(levels_[t - 2], nearBefore_) : 0;
+    for (uint32_t k = 0; k < colorCount_; ++k)
+      for (size_t w = 0; w < Words; ++w)
+        nearAll_[k][w] = nearBeyond_[k][w] | nearLast_[k][w] | nearBefore_[k][w];
     // Move t - 1's colour x joins regions at t - 1 and t - 2 (at 1 when t is 2, next to the
     // joined ones); one found at neither joins nothing another would not. Move t - 2's colour z
     // joins regions at t - 2: one there other than x, or, with none, any other. A colour the
@@ -469,13 +472,17 @@ class BitAnalysis {
   // which join nothing there; consecutive moves differ. A colour the tail doesn't play must
   // have taken its regions there.
   bool someTripleFinishes(PairResults& pairs, const uint32_t* order, uint32_t count, uint32_t t,
-                          uint32_t bound, const Bits<Words>& beyond, uint32_t inTail) const {
+                          uint32_t bound, const Bits<Words>& beyond, uint32_t inTail) {
     uint32_t present[3];  // colours at t - 3, t - 2 and t - 1
     for (uint32_t i = 0; i < 3; ++i) {
       present[i] = 0;
       forEachBit(levels_[t - 3 + i], [&](uint32_t r) { present[i] |= uint32_t{1} << color_[r]; });
     }
     const uint32_t options = present[0] | present[1] | present[2];
+    nearAllThree_ = nearAll_;
+    forEachBit(levels_[t - 3], [&](uint32_t r) {
+      for (size_t w = 0; w < Words; ++w) nearAllThree_[color_[r]][w] |= neighborRows_[r][w];
+    });
     const auto bit = [&](uint32_t c) { return c < colorCount_ ? uint32_t{1} << c : 0; };
     for (uint32_t x = 0; x <= colorCount_; ++x) {
       if (x < colorCount_ && ((options >> x) & 1) == 0) continue;
@@ -503,10 +510,12 @@ class BitAnalysis {
       window[w] = levels_[t - 3][w] | levels_[t - 2][w] | levels_[t - 1][w];
     Bits<Words> joined{};
     Bits<Words> adjacent = levels_[t - 3];
+    uint32_t touched = 0;  // colours some of whose regions there have joined
     for (const uint32_t c : moves) {
       if (c >= colorCount_) continue;
       Bits<Words> joining;
       for (size_t w = 0; w < Words; ++w) joining[w] = adjacent[w] & colorRows_[c][w] & ~joined[w];
+      if (!isEmpty(joining)) touched |= uint32_t{1} << c;
       forEachBit(joining, [&](uint32_t r) {
         for (size_t w = 0; w < Words; ++w) adjacent[w] |= neighborRows_[r][w];
       });
@@ -519,13 +528,14 @@ class BitAnalysis {
       remaining[w] = beyond[w] | left[w];
       adjacent[w] &= remaining[w];
     }
-    std::array<Bits<Words>, maxColors> nearLeft{};
-    forEachBit(left, [&](uint32_t r) {
-      for (size_t w = 0; w < Words; ++w) nearLeft[color_[r]][w] |= neighborRows_[r][w];
-    });
     return tailFinishes(order, count, t, bound, remaining, adjacent, [&](uint32_t k) {
+      if (((touched >> k) & 1) == 0) return nearAllThree_[k];
       Bits<Words> near = nearBeyond_[k];
-      for (size_t w = 0; w < Words; ++w) near[w] |= nearLeft[k][w];
+      Bits<Words> leftOfK;
+      for (size_t w = 0; w < Words; ++w) leftOfK[w] = left[w] & colorRows_[k][w];
+      forEachBit(leftOfK, [&](uint32_t r) {
+        for (size_t w = 0; w < Words; ++w) near[w] |= neighborRows_[r][w];
+      });
       return near;
     });
   }
@@ -571,11 +581,14 @@ class BitAnalysis {
     Bits<Words> adjacent = t >= 3 ? leftBefore : leftLast;
     Bits<Words> joined;
     for (size_t w = 0; w < Words; ++w) joined[w] = joinedLast[w] | joinedBefore[w];
+    uint32_t touched = 0;  // colours some of whose regions there have joined
     forEachBit(joined, [&](uint32_t r) {
+      touched |= uint32_t{1} << color_[r];
       for (size_t w = 0; w < Words; ++w) adjacent[w] |= neighborRows_[r][w];
     });
     for (size_t w = 0; w < Words; ++w) adjacent[w] &= remaining[w];
     return tailFinishes(order, count, t, bound, remaining, adjacent, [&](uint32_t k) {
+      if (((touched >> k) & 1) == 0) return nearAll_[k];
       Bits<Words> near = nearBeyond_[k];
       nearPart(last, leftLast, k, nearLast_, near);
       if (t >= 3) nearPart(before, leftBefore, k, nearBefore_, near);
@@ -749,7 +762,9 @@ class BitAnalysis {
   std::array<Bits<Words>, maxColors> nearBeyond_;
   std::array<Bits<Words>, maxColors> nearLast_;
   std::array<Bits<Words>, maxColors> nearBefore_;
-  uint32_t depth_ = 0;  // the first empty level
+  std::array<Bits<Words>, maxColors> nearAll_;       // of those three together
+  std::array<Bits<Words>, maxColors> nearAllThree_;  // and at t - 3 too
+  uint32_t depth_ = 0;                               // the first empty level
   StateSummary summary_;
   // Per level, the regions whose distance the move analyzeChildLevels derives by drops.
   std::vector<Bits<Words>> droppingAt_;
