@@ -142,7 +142,7 @@ TEST(ParallelExact, StopsAtTheTimeAndMemoryLimits) {
   const BoardColors wide = randomBoard(24, 6, 4);
   for (const uint32_t threads : {2u, 4u}) {
     SolveLimits little = onThreads(threads);
-    little.memoryLimitBytes = 64 << 20;
+    little.memoryLimitBytes = 32 << 20;
     const Solution small = solveExact(buildRegionGraph(wide), little);
     expectCutOff(wide, small);
     EXPECT_FALSE(small.interrupted);
