@@ -158,12 +158,13 @@ class ParallelSearch {
  private:
   void work(uint32_t thread) {
     BitAnalysis<Words> analysis(graph_);
+    typename BitAnalysis<Words>::Kept kept;  // the state being analysed, for its children
     for (;;) {
       forEachClaimedShard(thread, [&](uint32_t s) { takeFrom(s); });
       rendezvous_.arrive([&] { gatherRound(); });
       if (step_ == Step::finished) return;
       if (step_ == Step::nextLayer) continue;
-      forEachShardFirstOwn(thread, [&](uint32_t s) { analyseFrom(s, analysis); });
+      forEachShardFirstOwn(thread, [&](uint32_t s) { analyseFrom(s, analysis, kept); });
       rendezvous_.arrive([&] { noteCompletions(); });
       if (step_ == Step::finished) return;
       forEachClaimedShard(thread, [&](uint32_t s) { fileChildren(s); });
@@ -239,19 +240,21 @@ class ParallelSearch {
     step_ = Step::going;
   }
 
-  void analyseFrom(uint32_t s, BitAnalysis<Words>& analysis) {
+  void analyseFrom(uint32_t s, BitAnalysis<Words>& analysis,
+                   typename BitAnalysis<Words>::Kept& kept) {
     const uint32_t end = shardRoundEnd_[s];
     for (;;) {
       const uint32_t first = nextToAnalyse_[s].fetch_add(statesPerClaim, std::memory_order_relaxed);
       if (first >= end) return;
       for (uint32_t i = first; i < std::min(first + statesPerClaim, end); ++i)
-        analyse(analysis, round_[i]);
+        analyse(analysis, kept, round_[i]);
     }
   }
 
   // The children of one state that can still beat the best answer, with their f raised to at
   // least the layer's.
-  void analyse(BitAnalysis<Words>& analysis, RoundState<State>& entry) {
+  void analyse(BitAnalysis<Words>& analysis, typename BitAnalysis<Words>::Kept& kept,
+               RoundState<State>& entry) {
     entry.completingMove = noMove;
     entry.childShards = 0;
     entry.raisedF = 0;
@@ -271,14 +274,25 @@ class ParallelSearch {
       entry.childShards = static_cast<uint8_t>(1u << (entry.node & (shardCount - 1)));
       return;
     }
-    if (f + 1 == upperBound_ && forcedColor(levels, colorCount) < 0 && ownBound == f - g) {
-      // The last layer keeps only children whose bound is below the state's, which a few
-      // regions' walks back settle. That holds when the state's f is its own bound, not raised.
-      for (uint32_t m = analysis.movesLoweringBound(f - g); m != 0; m &= m - 1) {
+    if (f + 1 == upperBound_ && forcedColor(levels, colorCount) < 0) {
+      // The last layer keeps only children whose bound is below f - g, which a few regions'
+      // walks back settle (every move, where the state's own bound is lower). A child's own
+      // bound may not drop where the state's summary says it would: each is analysed here,
+      // from the state's levels, and filed only if it does.
+      const uint32_t moves = analysis.movesLoweringBound(f - g);
+      std::array<State, maxColors> children;
+      for (uint32_t m = moves; m != 0; m &= m - 1) {
         const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
-        addChild(entry,
-                 {analysis.child(state, c), hash ^ static_cast<uint32_t>(levels.colors[c].keys), f,
-                  static_cast<uint8_t>(c)});
+        children[c] = analysis.child(state, c);
+      }
+      const std::array<uint64_t, maxColors> keys = childKeys(levels, moves);
+      analysis.keep(kept);
+      for (uint32_t m = moves; m != 0; m &= m - 1) {
+        const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
+        const StateSummary& own = analysis.analyzeChildLevels(kept, children[c], c, f - g - 1);
+        if (g + 1 + lowerBound(own, colorCount) <= f)
+          addChild(entry, {children[c], hash ^ static_cast<uint32_t>(keys[c]), f,
+                           static_cast<uint8_t>(c)});
       }
       return;
     }
@@ -301,6 +315,16 @@ class ParallelSearch {
   }
 
   // Serial: the first shortest completion of the round, in round order, becomes the best answer.
+  // The frontier keys of the moves' colours, read before the summary is overwritten.
+  static std::array<uint64_t, maxColors> childKeys(const StateSummary& summary, uint32_t moves) {
+    std::array<uint64_t, maxColors> keys{};
+    for (; moves != 0; moves &= moves - 1) {
+      const uint32_t c = static_cast<uint32_t>(std::countr_zero(moves));
+      keys[c] = summary.colors[c].keys;
+    }
+    return keys;
+  }
+
   static void addChild(RoundState<State>& entry, const Child<State>& child) {
     entry.children.push_back(child);
     entry.childShards |= static_cast<uint8_t>(1u << shardOf(child.hash));

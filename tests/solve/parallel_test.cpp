@@ -85,7 +85,7 @@ TEST(ParallelExact, AgreesWithTheOneThreadSearch) {
 // allowed all it needs answers as if it had no limit. (A cut in the proof's last round may
 // prove it all the same, as the round's first states find the answer.)
 TEST(ParallelExact, ExpansionLimitGivesTheSameAnswerOnAnyThreadCount) {
-  const BoardColors board = randomBoard(14, 6, 110);
+  const BoardColors board = randomBoard(14, 6, 358);
   const RegionGraph graph = buildRegionGraph(board);
   const Solution free = solveExact(graph, onThreads(2));
   ASSERT_TRUE(free.proven);
@@ -110,7 +110,7 @@ TEST(ParallelExact, ExpansionLimitGivesTheSameAnswerOnAnyThreadCount) {
 // Past 2^16 expansions the search runs a wider beam: under a limit between two rounds, out of
 // the same budget; without one beside the search, its answer taken at a fixed count.
 TEST(ParallelExact, WiderBeamsGiveTheSameAnswersOnAnyThreadCount) {
-  const RegionGraph graph = buildRegionGraph(randomBoard(12, 10, 5));
+  const RegionGraph graph = buildRegionGraph(randomBoard(12, 10, 8));
   const Solution cut = solveExact(graph, onThreads(2, 70000));
   EXPECT_EQ(cut.expanded, 70000u);
   expectSameAnswer(solveExact(graph, onThreads(4, 70000)), cut);
@@ -139,7 +139,7 @@ TEST(ParallelExact, StopsAtTheTimeAndMemoryLimits) {
   EXPECT_FALSE(late.interrupted);
 
   // The budget is split between the shards, so the search ends when one of them is full.
-  const BoardColors wide = randomBoard(24, 6, 4);
+  const BoardColors wide = randomBoard(24, 6, 7);
   for (const uint32_t threads : {2u, 4u}) {
     SolveLimits little = onThreads(threads);
     little.memoryLimitBytes = 32 << 20;
