@@ -337,14 +337,10 @@ class BitAnalysis {
   // last three moves reach can have joined: every choice of their colours must fail. (Those
   // nearer are taken as joined, which only makes the tail easier.)
   bool tailCannotFinish(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound) {
-    // Per colour, the neighbours of its regions beyond t - 1, at t - 1 and at t - 2.
-    Bits<Words> beyond{};
-    for (uint32_t d = t; d < depth_; ++d)
-      for (size_t w = 0; w < Words; ++w) beyond[w] |= levels_[d][w];
-    std::fill_n(nearBeyond_.begin(), colorCount_, Bits<Words>{});
-    std::fill_n(nearLast_.begin(), colorCount_, Bits<Words>{});
-    std::fill_n(nearBefore_.begin(), colorCount_, Bits<Words>{});
+    Tail tail{order, count, t, bound, {}};
+    // Per colour, the neighbours of its regions beyond t - 1, and at t - 1, t - 2 and t - 3.
     const auto gather = [&](const Bits<Words>& regions, std::array<Bits<Words>, maxColors>& near) {
+      std::fill_n(near.begin(), colorCount_, Bits<Words>{});
       uint32_t colours = 0;
       forEachBit(regions, [&](uint32_t r) {
         colours |= uint32_t{1} << color_[r];
@@ -352,246 +348,102 @@ class BitAnalysis {
       });
       return colours;
     };
-    gather(beyond, nearBeyond_);
-    if (t == 1) {
-      return !tailFinishes(order, count, t, bound, beyond, levels_[1],
-                           [&](uint32_t k) { return nearBeyond_[k]; });
-    }
-    const Bits<Words>& last = levels_[t - 1];
-    const uint32_t lastColours = gather(last, nearLast_);
-    const uint32_t beforeColours = t >= 3 ? gather(levels_[t - 2], nearBefore_) : 0;
-    for (uint32_t k = 0; k < colorCount_; ++k)
-      for (size_t w = 0; w < Words; ++w)
-        nearAll_[k][w] = nearBeyond_[k][w] | nearLast_[k][w] | nearBefore_[k][w];
-    // Move t - 1's colour x joins regions at t - 1 and t - 2 (at 1 when t is 2, next to the
-    // joined ones); one found at neither joins nothing another would not. Move t - 2's colour z
-    // joins regions at t - 2: one there other than x, or, with none, any other. A colour the
-    // tail doesn't play must take all its regions there: at t - 1 it must be x, at t - 2 it
-    // must be x or z.
+    for (uint32_t d = t; d < depth_; ++d)
+      for (size_t w = 0; w < Words; ++w) tail.beyond[w] |= levels_[d][w];
+    gather(tail.beyond, nearBeyond_);
+    const uint32_t levels = std::min(t - 1, uint32_t{3});  // before t, above the joined set
+    uint32_t at[3] = {};                                   // colours at t - 1, t - 2, t - 3
+    for (uint32_t i = 0; i < levels; ++i) at[i] = gather(levels_[t - 1 - i], nearAt_[i]);
+    // Most tails fail whatever the moves before were, so looser guesses of what they joined go
+    // first, each failing for all the tighter guesses it contains: the three levels all joined,
+    // then move t - 1's colour x, then with move t - 2's colour z, then with move t - 3's y.
+    const uint32_t none = colorCount_;  // a colour that joins nothing at those distances
+    if (!finishesAfter(tail, {none, none, none}, 0)) return true;
+    if (levels == 0) return false;
+    // A colour the tail doesn't play must have joined all its regions before it: at t - 1 by
+    // move t - 1, at t - 2 by move t - 2 or t - 1, and so on; consecutive moves differ.
     uint32_t inTail = 0;
     for (uint32_t i = 0; i < count; ++i) inTail |= uint32_t{1} << order[i];
-    const uint32_t lastOutside = lastColours & ~inTail;
-    if (hasTwo(lastOutside)) return true;
-    const uint32_t beforeOutside = beforeColours & ~inTail;
-    const Bits<Words> before = t >= 3 ? levels_[t - 2] : Bits<Words>{};
-    // Most tails fail whatever x and z are, so looser guesses of what was joined go first,
-    // each failing for all the tighter guesses it contains: everything at t - 1 and t - 2, then
-    // for each x everything at t - 2, then each x and z.
-    if (!tailFinishes(order, count, t, bound, beyond, levels_[t],
-                      [&](uint32_t k) { return nearBeyond_[k]; }))
-      return true;
-    uint32_t xs = lastOutside != 0 ? lastOutside : lastColours | beforeColours;
-    for (uint32_t xLeft = xs; xLeft != 0; xLeft &= xLeft - 1) {
-      const uint32_t x = static_cast<uint32_t>(std::countr_zero(xLeft));
-      Bits<Words> joinedLast;
-      for (size_t w = 0; w < Words; ++w) joinedLast[w] = last[w] & colorRows_[x][w];
-      if (hasTwo(beforeOutside & ~(uint32_t{1} << x)) ||
-          !finishesFrom(order, count, t, bound, beyond, before, joinedLast))
-        xs &= ~(uint32_t{1} << x);
+    // The colours worth trying for the move that joins regions from t - 1 - level down: those
+    // found there, and one for all the others, unless a colour the tail doesn't play is there.
+    // Bit 32 stands for `none`.
+    const auto options = [&](uint32_t level, uint64_t taken) {
+      uint64_t colours = 0;
+      for (uint32_t i = level; i < levels; ++i) colours |= at[i];
+      const uint64_t forced = at[level] & ~uint64_t{inTail} & ~taken;
+      if ((forced & (forced - 1)) != 0) return uint64_t{0};
+      return forced != 0 ? forced : colours | uint64_t{1} << 32;
+    };
+    const auto colourOf = [&](uint64_t set) {
+      const uint32_t c = static_cast<uint32_t>(std::countr_zero(set));
+      return c == 32 ? none : c;
+    };
+    const auto bitOf = [&](uint32_t c) { return c < none ? uint64_t{1} << c : 0; };
+    for (uint64_t xs = options(0, 0); xs != 0; xs &= xs - 1) {
+      const uint32_t x = colourOf(xs);
+      if (!finishesAfter(tail, {none, none, x}, 1)) continue;
+      if (levels == 1) return false;
+      for (uint64_t zs = options(1, bitOf(x)) & ~bitOf(x); zs != 0; zs &= zs - 1) {
+        const uint32_t z = colourOf(zs);
+        if (!finishesAfter(tail, {none, z, x}, 2)) continue;
+        if (levels == 2) return false;
+        for (uint64_t ys = options(2, bitOf(x) | bitOf(z)) & ~bitOf(z); ys != 0; ys &= ys - 1)
+          if (finishesAfter(tail, {colourOf(ys), z, x}, 3)) return false;
+      }
     }
-    if (t < 3 || xs == 0) return xs == 0;
-    PairResults pairs(*this, order, count, t, bound, beyond, lastColours | beforeColours,
-                      beforeColours, xs);
-    if (!somePairFinishes(pairs, xs, beforeColours, beforeOutside)) return true;
-    return t >= 4 && !someTripleFinishes(pairs, order, count, t, bound, beyond, inTail);
+    return true;
   }
 
-  // finishesAfterTwo for each pair of colours, found once: colours absent from the distances
-  // they would join at join nothing, so all of them share one answer.
-  struct PairResults {
-    const BitAnalysis& analysis;
+  // The tail tailCannotFinish asks about: the colours order[0, count) in moves t..bound, and
+  // the regions at distance t or more.
+  struct Tail {
     const uint32_t* order;
-    uint32_t count, t, bound;
-    const Bits<Words>& beyond;
-    uint32_t xColours, zColours;  // those that join something as x and as z
-    uint32_t xPossible;           // of xColours, those the tail may finish after
-    std::array<std::array<int8_t, maxColors + 1>, maxColors + 1> known;
-    PairResults(const BitAnalysis& analysis, const uint32_t* order, uint32_t count, uint32_t t,
-                uint32_t bound, const Bits<Words>& beyond, uint32_t xColours, uint32_t zColours,
-                uint32_t xPossible)
-        : analysis(analysis),
-          order(order),
-          count(count),
-          t(t),
-          bound(bound),
-          beyond(beyond),
-          xColours(xColours),
-          zColours(zColours),
-          xPossible(xPossible) {
-      for (auto& row : known) row.fill(-1);
-    }
-    bool finishes(uint32_t z, uint32_t x) {
-      const uint32_t none = analysis.colorCount_;
-      if (x < none && ((xColours >> x) & 1) == 0) x = none;
-      if (x < none && ((xPossible >> x) & 1) == 0) return false;
-      if (z < none && ((zColours >> z) & 1) == 0) z = none;
-      int8_t& answer = known[z][x];
-      if (answer < 0)
-        answer = analysis.finishesAfterTwo(order, count, t, bound, beyond, z, x) ? 1 : 0;
-      return answer == 1;
-    }
+    uint32_t count;
+    uint32_t t;
+    uint32_t bound;
+    Bits<Words> beyond;
   };
 
-  // Whether the tail finishes for some x of `xs` and some colour z of move t - 2.
-  bool somePairFinishes(PairResults& pairs, uint32_t xs, uint32_t beforeColours,
-                        uint32_t beforeOutside) const {
-    for (; xs != 0; xs &= xs - 1) {
-      const uint32_t x = static_cast<uint32_t>(std::countr_zero(xs));
-      const uint32_t zOutside = beforeOutside & ~(uint32_t{1} << x);
-      const uint32_t zs = zOutside != 0 ? zOutside : beforeColours & ~(uint32_t{1} << x);
-      // With no other colour at t - 2, move t - 2 joins nothing there.
-      for (uint32_t zLeft = zs != 0 ? zs : 1; zLeft != 0; zLeft &= zLeft - 1) {
-        const uint32_t z = zs != 0 ? static_cast<uint32_t>(std::countr_zero(zLeft)) : colorCount_;
-        if (pairs.finishes(z, x)) return true;
-      }
-    }
-    return false;
-  }
-
-  // tailFinishes after moves t - 2 and t - 1 of colours z and x (colorCount_: one that joins
-  // nothing at those distances), from every region nearer than t - 2 joined.
-  bool finishesAfterTwo(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound,
-                        const Bits<Words>& beyond, uint32_t z, uint32_t x) const {
-    Bits<Words> joinedBefore{};  // at t - 2, by move t - 1
-    Bits<Words> joinedLast{};    // at t - 1, by move t - 1
-    if (x < colorCount_) {
-      for (size_t w = 0; w < Words; ++w) {
-        const uint64_t atZ = z < colorCount_ ? levels_[t - 2][w] & colorRows_[z][w] : 0;
-        joinedBefore[w] = atZ | (levels_[t - 2][w] & colorRows_[x][w]);
-        joinedLast[w] =
-            levels_[t - 1][w] & colorRows_[x][w] & (z < colorCount_ ? nearBefore_[z][w] : 0);
-      }
-    } else if (z < colorCount_) {
-      for (size_t w = 0; w < Words; ++w) joinedBefore[w] = levels_[t - 2][w] & colorRows_[z][w];
-    }
-    return finishesFrom(order, count, t, bound, beyond, joinedBefore, joinedLast);
-  }
-
-  // Whether the tail finishes after some colours y, z and x of moves t - 3, t - 2 and t - 1.
-  // Every colour with regions at those distances is tried, and colorCount_ for all the others,
-  // which join nothing there; consecutive moves differ. A colour the tail doesn't play must
-  // have taken its regions there.
-  bool someTripleFinishes(PairResults& pairs, const uint32_t* order, uint32_t count, uint32_t t,
-                          uint32_t bound, const Bits<Words>& beyond, uint32_t inTail) {
-    uint32_t present[3];  // colours at t - 3, t - 2 and t - 1
-    for (uint32_t i = 0; i < 3; ++i) {
-      present[i] = 0;
-      forEachBit(levels_[t - 3 + i], [&](uint32_t r) { present[i] |= uint32_t{1} << color_[r]; });
-    }
-    const uint32_t options = present[0] | present[1] | present[2];
-    nearAllThree_ = nearAll_;
-    forEachBit(levels_[t - 3], [&](uint32_t r) {
-      for (size_t w = 0; w < Words; ++w) nearAllThree_[color_[r]][w] |= neighborRows_[r][w];
-    });
-    const auto bit = [&](uint32_t c) { return c < colorCount_ ? uint32_t{1} << c : 0; };
-    for (uint32_t x = 0; x <= colorCount_; ++x) {
-      if (x < colorCount_ && ((options >> x) & 1) == 0) continue;
-      if ((present[2] & ~inTail & ~bit(x)) != 0) continue;
-      for (uint32_t z = 0; z <= colorCount_; ++z) {
-        if (z < colorCount_ && (((options >> z) & 1) == 0 || z == x)) continue;
-        if ((present[1] & ~inTail & ~bit(x) & ~bit(z)) != 0) continue;
-        if (!pairs.finishes(z, x)) continue;
-        for (uint32_t y = 0; y <= colorCount_; ++y) {
-          if (y < colorCount_ && (((options >> y) & 1) == 0 || y == z)) continue;
-          if ((present[0] & ~inTail & ~bit(x) & ~bit(z) & ~bit(y)) != 0) continue;
-          if (finishesAfter(order, count, t, bound, beyond, {y, z, x})) return true;
-        }
-      }
-    }
-    return false;
-  }
-
-  // tailFinishes after `moves` (colorCount_: one that joins nothing there) as moves t - 3, t - 2
-  // and t - 1, from every region nearer than t - 3 joined.
-  bool finishesAfter(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound,
-                     const Bits<Words>& beyond, std::array<uint32_t, 3> moves) const {
-    Bits<Words> window;  // levels t - 3 to t - 1
-    for (size_t w = 0; w < Words; ++w)
-      window[w] = levels_[t - 3][w] | levels_[t - 2][w] | levels_[t - 1][w];
-    Bits<Words> joined{};
-    Bits<Words> adjacent = levels_[t - 3];
-    uint32_t touched = 0;  // colours some of whose regions there have joined
-    for (const uint32_t c : moves) {
+  // tailFinishes after the last `levels` moves before the tail took the colours of `moves`'
+  // last entries (colorCount_: nothing there), from every region nearer than t - levels joined,
+  // played over the regions at t - levels to t - 1.
+  bool finishesAfter(const Tail& tail, std::array<uint32_t, 3> moves, uint32_t levels) const {
+    const uint32_t t = tail.t;
+    Bits<Words> window{};  // levels t - levels to t - 1
+    for (uint32_t d = t - levels; d < t; ++d)
+      for (size_t w = 0; w < Words; ++w) window[w] |= levels_[d][w];
+    Bits<Words> remaining;  // the regions the tail must join
+    for (size_t w = 0; w < Words; ++w) remaining[w] = tail.beyond[w] | window[w];
+    Bits<Words> adjacent = levels_[t - levels];
+    uint32_t touched = 0;  // colours some of whose regions the moves joined
+    for (uint32_t i = 3 - levels; i < 3; ++i) {
+      const uint32_t c = moves[i];
       if (c >= colorCount_) continue;
       Bits<Words> joining;
-      for (size_t w = 0; w < Words; ++w) joining[w] = adjacent[w] & colorRows_[c][w] & ~joined[w];
-      if (!isEmpty(joining)) touched |= uint32_t{1} << c;
+      for (size_t w = 0; w < Words; ++w) joining[w] = adjacent[w] & colorRows_[c][w] & window[w];
+      if (isEmpty(joining)) continue;
+      touched |= uint32_t{1} << c;
       forEachBit(joining, [&](uint32_t r) {
         for (size_t w = 0; w < Words; ++w) adjacent[w] |= neighborRows_[r][w];
       });
-      for (size_t w = 0; w < Words; ++w) joined[w] |= joining[w];
+      for (size_t w = 0; w < Words; ++w) {
+        window[w] &= ~joining[w];
+        remaining[w] &= ~joining[w];
+      }
     }
-    Bits<Words> remaining;
-    Bits<Words> left;
-    for (size_t w = 0; w < Words; ++w) {
-      left[w] = window[w] & ~joined[w];
-      remaining[w] = beyond[w] | left[w];
-      adjacent[w] &= remaining[w];
-    }
-    return tailFinishes(order, count, t, bound, remaining, adjacent, [&](uint32_t k) {
-      if (((touched >> k) & 1) == 0) return nearAllThree_[k];
+    for (size_t w = 0; w < Words; ++w) adjacent[w] &= remaining[w];
+    return tailFinishes(tail, remaining, adjacent, [&](uint32_t k) {
       Bits<Words> near = nearBeyond_[k];
-      Bits<Words> leftOfK;
-      for (size_t w = 0; w < Words; ++w) leftOfK[w] = left[w] & colorRows_[k][w];
-      forEachBit(leftOfK, [&](uint32_t r) {
+      if (((touched >> k) & 1) == 0) {  // all its regions there are left
+        for (uint32_t i = 0; i < levels; ++i)
+          for (size_t w = 0; w < Words; ++w) near[w] |= nearAt_[i][k][w];
+        return near;
+      }
+      Bits<Words> left;
+      for (size_t w = 0; w < Words; ++w) left[w] = window[w] & colorRows_[k][w];
+      forEachBit(left, [&](uint32_t r) {
         for (size_t w = 0; w < Words; ++w) near[w] |= neighborRows_[r][w];
       });
-      return near;
-    });
-  }
-
-  // tailFinishes from the regions nearer than t - 2 joined, and of those at t - 2 and t - 1 the
-  // given ones (at 1 when t is 2). Uses the neighbour sets tailCannotFinish gathered.
-  bool finishesFrom(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound,
-                    const Bits<Words>& beyond, const Bits<Words>& joinedBefore,
-                    const Bits<Words>& joinedLast) const {
-    const Bits<Words>& last = levels_[t - 1];
-    const Bits<Words> before = t >= 3 ? levels_[t - 2] : Bits<Words>{};
-    Bits<Words> leftLast;
-    Bits<Words> leftBefore;
-    Bits<Words> remaining;
-    for (size_t w = 0; w < Words; ++w) {
-      leftLast[w] = last[w] & ~joinedLast[w];
-      leftBefore[w] = before[w] & ~joinedBefore[w];
-      remaining[w] = beyond[w] | leftLast[w] | leftBefore[w];
-    }
-    // Per colour, the neighbours of some of its regions at one level, from those of all of them
-    // when that is what they are.
-    const auto nearPart = [&](const Bits<Words>& level, const Bits<Words>& part, uint32_t k,
-                              const std::array<Bits<Words>, maxColors>& nearAll, Bits<Words>& to) {
-      uint64_t some = 0;
-      uint64_t missing = 0;
-      for (size_t w = 0; w < Words; ++w) {
-        some |= part[w] & colorRows_[k][w];
-        missing |= level[w] & colorRows_[k][w] & ~part[w];
-      }
-      if (some == 0) return;
-      if (missing == 0) {
-        for (size_t w = 0; w < Words; ++w) to[w] |= nearAll[k][w];
-        return;
-      }
-      Bits<Words> part_k;
-      for (size_t w = 0; w < Words; ++w) part_k[w] = part[w] & colorRows_[k][w];
-      forEachBit(part_k, [&](uint32_t r) {
-        for (size_t w = 0; w < Words; ++w) to[w] |= neighborRows_[r][w];
-      });
-    };
-    // Next to the joined: those left at t - 2 (next to t - 3), at 1 when t is 2 (next to the
-    // joined set), and the neighbours of the joined at t - 2 and t - 1.
-    Bits<Words> adjacent = t >= 3 ? leftBefore : leftLast;
-    Bits<Words> joined;
-    for (size_t w = 0; w < Words; ++w) joined[w] = joinedLast[w] | joinedBefore[w];
-    uint32_t touched = 0;  // colours some of whose regions there have joined
-    forEachBit(joined, [&](uint32_t r) {
-      touched |= uint32_t{1} << color_[r];
-      for (size_t w = 0; w < Words; ++w) adjacent[w] |= neighborRows_[r][w];
-    });
-    for (size_t w = 0; w < Words; ++w) adjacent[w] &= remaining[w];
-    return tailFinishes(order, count, t, bound, remaining, adjacent, [&](uint32_t k) {
-      if (((touched >> k) & 1) == 0) return nearAll_[k];
-      Bits<Words> near = nearBeyond_[k];
-      nearPart(last, leftLast, k, nearLast_, near);
-      if (t >= 3) nearPart(before, leftBefore, k, nearBefore_, near);
       return near;
     });
   }
@@ -604,8 +456,12 @@ class BitAnalysis {
   // have been played. `nearOf(k)` holds the neighbours of colour k's remaining regions. Whether
   // all are played by move `bound`.
   template <class NearOf>
-  bool tailFinishes(const uint32_t* order, uint32_t count, uint32_t t, uint32_t bound,
-                    Bits<Words> remaining, Bits<Words> adjacent, NearOf nearOf) const {
+  bool tailFinishes(const Tail& tail, Bits<Words> remaining, Bits<Words> adjacent,
+                    NearOf nearOf) const {
+    const uint32_t* order = tail.order;
+    const uint32_t count = tail.count;
+    const uint32_t t = tail.t;
+    const uint32_t bound = tail.bound;
     uint32_t played = 0;
     for (uint32_t move = t; move < t + count; ++move) {
       if (move > bound) return false;
@@ -760,11 +616,8 @@ class BitAnalysis {
   static constexpr uint32_t lagLevels = 3;  // levels lagsBehind looks at
   // Per colour, the neighbours of its regions in parts of the levels, for tailCannotFinish.
   std::array<Bits<Words>, maxColors> nearBeyond_;
-  std::array<Bits<Words>, maxColors> nearLast_;
-  std::array<Bits<Words>, maxColors> nearBefore_;
-  std::array<Bits<Words>, maxColors> nearAll_;       // of those three together
-  std::array<Bits<Words>, maxColors> nearAllThree_;  // and at t - 3 too
-  uint32_t depth_ = 0;                               // the first empty level
+  std::array<std::array<Bits<Words>, maxColors>, 3> nearAt_;  // at t - 1, t - 2 and t - 3
+  uint32_t depth_ = 0;                                        // the first empty level
   StateSummary summary_;
   // Per level, the regions whose distance the move analyzeChildLevels derives by drops.
   std::vector<Bits<Words>> droppingAt_;
