@@ -314,7 +314,6 @@ class ParallelSearch {
         });
   }
 
-  // Serial: the first shortest completion of the round, in round order, becomes the best answer.
   // The frontier keys of the moves' colours, read before the summary is overwritten.
   static std::array<uint64_t, maxColors> childKeys(const StateSummary& summary, uint32_t moves) {
     std::array<uint64_t, maxColors> keys{};
@@ -330,6 +329,7 @@ class ParallelSearch {
     entry.childShards |= static_cast<uint8_t>(1u << shardOf(child.hash));
   }
 
+  // Serial: the first shortest completion of the round, in round order, becomes the best answer.
   // Completions are rare: the round's states are read here only when one was seen.
   void noteCompletions() {
     releaseShards();
