@@ -105,6 +105,22 @@ TEST(StateAnalysis, ChildrenMatchTheirOwnAnalysis) {
         expectSameSummary(bits.completeAnalysis(children[c]), fresh.analyze(children[c]),
                           colorCount);
       }
+      // The kept analysis taken back stands for the state's own: the same summary, the same
+      // moves lowering its bound and the same children.
+      const StateSummary restored = bits.restore(parent);
+      const StateSummary again = fresh.analyzeLevels(state);
+      expectSameSummary(restored, again, colorCount);
+      EXPECT_EQ(restored.raised, again.raised);
+      EXPECT_EQ(restored.lifted, again.lifted);
+      if (forcedColor(restored, colorCount) < 0) {
+        const uint32_t restoredBound = lowerBound(restored, colorCount);
+        EXPECT_EQ(bits.movesLoweringBound(restoredBound), fresh.movesLoweringBound(restoredBound));
+      }
+      for (uint32_t c = 0; c < colorCount; ++c) {
+        if (plain.colors[c].frontier > 0) {
+          EXPECT_EQ(bits.child(state, c).frontier, children[c].frontier);
+        }
+      }
       bits.analyzeLevels(state);  // child() steps from the state last analysed
       std::vector<uint32_t> moves;
       for (uint32_t c = 0; c < colorCount; ++c) {
