@@ -448,8 +448,6 @@ class BitAnalysis {
     });
   }
 
-  static bool hasTwo(uint32_t set) { return (set & (set - 1)) != 0; }
-
   // Plays the colours order[0, count) once each from move t, each as soon as its deadline has
   // come and all its `remaining` regions are `adjacent`, which is never worse than later: a
   // colour so played joins all its regions, so what is joined depends only on which colours
