@@ -100,6 +100,7 @@ struct Child {
   uint32_t hash;
   uint32_t f;
   uint8_t move;
+  bool liftLookedAt;  // its own bound, lift and all, fits f: found when it was analysed
 };
 
 // A state taken for this round, with what its analysis found.
@@ -143,7 +144,8 @@ class ParallelSearch {
     const bool started =
         std::all_of(shards_.begin(), shards_.end(),
                     [](Shard<State>& shard) { return shard.table.init(shard.budget); }) &&
-        reach(Child<State>{analysis.startState(startRegion), start, startBound_, 0}, noNode, 0);
+        reach(Child<State>{analysis.startState(startRegion), start, startBound_, 0, false}, noNode,
+              0);
     if (!started) {
       cutShort();
       return std::move(solution_);
@@ -266,8 +268,11 @@ class ParallelSearch {
     const uint32_t colorCount = graph_.colorCount;
     // A state enters with the bound its parent's summary gives; its own may be higher, and then
     // it waits in that layer instead of being expanded now. Its shard files it again. (Only a
-    // bound that just fits the layer is looked at for a lift, the one thing a lift could change.)
-    const StateSummary& levels = analysis.analyzeLevels(state, f - g);
+    // bound that just fits the layer is looked at for a lift, the one thing a lift could change,
+    // and not again where that was done when it was stored.)
+    const bool liftLookedAt = infoOf(entry.node).liftLookedAt;
+    const StateSummary& levels =
+        analysis.analyzeLevels(state, liftLookedAt ? analysis.noBound : f - g);
     const uint32_t ownBound = lowerBound(levels, colorCount);
     if (g + ownBound > f) {
       entry.raisedF = g + ownBound;
@@ -292,7 +297,7 @@ class ParallelSearch {
         const StateSummary& own = analysis.analyzeChildLevels(kept, children[c], c, f - g - 1);
         if (g + 1 + lowerBound(own, colorCount) <= f)
           addChild(entry, {children[c], hash ^ static_cast<uint32_t>(keys[c]), f,
-                           static_cast<uint8_t>(c)});
+                           static_cast<uint8_t>(c), true});
       }
       return;
     }
@@ -309,7 +314,7 @@ class ParallelSearch {
           if (childF < upperBound_)
             addChild(entry, {analysis.child(state, move),
                              hash ^ static_cast<uint32_t>(summary.colors[move].keys), childF,
-                             static_cast<uint8_t>(move)});
+                             static_cast<uint8_t>(move), false});
           return true;
         });
   }
@@ -395,9 +400,11 @@ class ParallelSearch {
     Shard<State>& shard = shards_[shardOf(child.hash)];
     size_t slot = 0;
     uint32_t local = shard.table.find(child.hash, child.state, shard.nodes, slot);
-    const NodeInfo info{child.hash, parent, static_cast<uint16_t>(g), child.move, false};
+    const NodeInfo info{child.hash, parent, static_cast<uint16_t>(g), child.move, false,
+                        child.liftLookedAt};
     if (local != noNode) {
       NodeInfo& known = shard.nodes.info(local);
+      if (known.g == g) known.liftLookedAt = known.liftLookedAt || child.liftLookedAt;
       if (known.g <= g) return true;
       known = info;
     } else {
