@@ -60,7 +60,6 @@ class BitAnalysis {
   using State = BitState<Words>;
 
   static constexpr uint32_t anyBound = UINT32_MAX;
-  static constexpr uint32_t noBound = UINT32_MAX - 1;  // as liftAt: never look for a lift
 
   explicit BitAnalysis(const RegionGraph& graph)
       : color_(graph.color.data()),

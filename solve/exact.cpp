@@ -212,8 +212,7 @@ class ExactSearch {
     lastPushed_ = noNode;
     size_t slot = 0;
     uint32_t node = table_.find(hash, state, nodes_, slot);
-    const NodeInfo info{hash, parent, static_cast<uint16_t>(g), static_cast<uint8_t>(move), false,
-                        false};
+    const NodeInfo info{hash, parent, static_cast<uint16_t>(g), static_cast<uint8_t>(move), false};
     if (node != noNode) {
       NodeInfo& known = nodes_.info(node);
       if (known.g <= g || !worthKeeping()) return true;

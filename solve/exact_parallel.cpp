@@ -11,8 +11,13 @@
 // Hash-distributed A*, with children sent to their owners through queues and every thread on
 // its own, would spare the waits, but its order of expansions follows the timing of the
 // threads, and a limited search could not be repeated. Here a round costs three short waits
-// against four thousand analyses, and the deepest-first dive of the layer that finds the
-// answer expands a few rounds more than one thread does, at most.
+// against a thousand analyses, and the deepest-first dive of the layer that finds the answer
+// expands a few rounds more than one thread does, at most. (Larger rounds wait less but dive
+// wider: four times this size cost a fifth more CPU on hard boards.)
+//
+// As in the one-thread search, most states taken are children of states expanded just before,
+// in the last round: a round keeps the levels of the states it expands and the analyses of the
+// last layer's children it stores, so that the next round derives or takes them back.
 //
 // The bound need not be consistent. A child's f is raised to its parent's (pathmax: a parent
 // needs at most one move more than its child, so the raised bound stays admissible), so the
@@ -25,6 +30,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
 #include "solve/bit_analysis.h"
 #include "solve/exact_store.h"
@@ -38,7 +44,7 @@ namespace {
 constexpr uint32_t shardBits = 3;
 constexpr uint32_t shardCount = 1u << shardBits;
 static_assert(shardCount <= 8, "a round state marks its children's shards in one byte");
-constexpr uint32_t statesPerShard = 512;  // taken from each shard a round
+constexpr uint32_t statesPerShard = 128;  // taken from each shard a round
 constexpr uint32_t roundStates = shardCount * statesPerShard;
 // Local node indices leave the shard's bits free, and all ones stays noNode.
 constexpr uint32_t localNodeLimit = (1u << (32 - shardBits)) - 1;
@@ -83,15 +89,22 @@ class Rendezvous {
   uint64_t round_ = 0;
 };
 
-template <class State>
+template <size_t Words>
 struct Shard {
+  using State = BitState<Words>;
+  using Kept = typename BitAnalysis<Words>::Kept;
   Shard(size_t bytes, uint32_t fLimit) : budget{bytes}, open(fLimit) {}
   MemoryBudget budget;
   NodeStore<State> nodes;
   StateTable table;
   OpenList open;
   std::vector<std::pair<uint32_t, uint32_t>> taken;  // this round's states: global node, g
-  bool spent = false;                                // its budget ran out
+  // The states the last round stored with their analysis, by local node: the g it holds for,
+  // and the analysis, in the last round's entries.
+  std::unordered_map<uint32_t, std::pair<uint32_t, const Kept*>> analysed;
+  // The states the last round expanded, by local node, with their levels for their children's.
+  std::unordered_map<uint32_t, const Kept*> expanded;
+  bool spent = false;  // its budget ran out
 };
 
 template <class State>
@@ -100,18 +113,23 @@ struct Child {
   uint32_t hash;
   uint32_t f;
   uint8_t move;
-  bool liftLookedAt;  // its own bound, lift and all, fits f: found when it was analysed
+  uint8_t kept;  // its analysis among its parent's keptChildren, or noMove
 };
 
 // A state taken for this round, with what its analysis found.
-template <class State>
+template <size_t Words>
 struct RoundState {
   uint32_t node;
   uint32_t g;
   uint8_t completingMove = noMove;  // a move that completes the board
   uint8_t childShards = 0;          // the shards its children belong to, one bit each
   uint32_t raisedF = 0;             // its own bound's f, when above the layer: it waits there
-  std::vector<Child<State>> children;
+  std::vector<Child<BitState<Words>>> children;
+  // The analyses of children of the last layer, which the next round takes back; the bytes
+  // they grew by this round, which its shard charges.
+  std::vector<typename BitAnalysis<Words>::Kept> keptChildren;
+  typename BitAnalysis<Words>::Kept kept;  // its own levels, when expanded, for its children's
+  size_t keptGrowth = 0;
 };
 
 enum class Step { going, nextLayer, finished };
@@ -136,6 +154,7 @@ class ParallelSearch {
     for (uint32_t s = 0; s < shardCount; ++s)
       shards_.emplace_back(limits.memoryLimitBytes / shardCount, upperBound_);
     round_.resize(roundStates);
+    lastRound_.resize(roundStates);
   }
 
   Solution run() {
@@ -143,8 +162,8 @@ class ParallelSearch {
     const BitAnalysis<Words> analysis(graph_);
     const bool started =
         std::all_of(shards_.begin(), shards_.end(),
-                    [](Shard<State>& shard) { return shard.table.init(shard.budget); }) &&
-        reach(Child<State>{analysis.startState(startRegion), start, startBound_, 0, false}, noNode,
+                    [](Shard<Words>& shard) { return shard.table.init(shard.budget); }) &&
+        reach(Child<State>{analysis.startState(startRegion), start, startBound_, 0, noMove}, noNode,
               0);
     if (!started) {
       cutShort();
@@ -160,13 +179,12 @@ class ParallelSearch {
  private:
   void work(uint32_t thread) {
     BitAnalysis<Words> analysis(graph_);
-    typename BitAnalysis<Words>::Kept kept;  // the state being analysed, for its children
     for (;;) {
       forEachClaimedShard(thread, [&](uint32_t s) { takeFrom(s); });
       rendezvous_.arrive([&] { gatherRound(); });
       if (step_ == Step::finished) return;
       if (step_ == Step::nextLayer) continue;
-      forEachShardFirstOwn(thread, [&](uint32_t s) { analyseFrom(s, analysis, kept); });
+      forEachShardFirstOwn(thread, [&](uint32_t s) { analyseFrom(s, analysis); });
       rendezvous_.arrive([&] { noteCompletions(); });
       if (step_ == Step::finished) return;
       forEachClaimedShard(thread, [&](uint32_t s) { fileChildren(s); });
@@ -200,7 +218,7 @@ class ParallelSearch {
 
   // The shard's states of the current layer, deepest first.
   void takeFrom(uint32_t s) {
-    Shard<State>& shard = shards_[s];
+    Shard<Words>& shard = shards_[s];
     shard.taken.clear();
     uint32_t g = 0;
     uint32_t local = 0;
@@ -215,13 +233,18 @@ class ParallelSearch {
   // Serial: the round's states in shard order, or the next layer when the current one is done.
   void gatherRound() {
     releaseShards();
+    if (roundSize_ != 0) std::swap(round_, lastRound_);  // the last round's analyses stay
     roundSize_ = 0;
-    for (const Shard<State>& shard : shards_)
+    for (const Shard<Words>& shard : shards_)
       for (const auto& [node, g] : shard.taken) {
         round_[roundSize_].node = node;
         round_[roundSize_++].g = g;
       }
     if (roundSize_ == 0) {
+      for (Shard<Words>& shard : shards_) {  // of the layer done
+        shard.analysed.clear();
+        shard.expanded.clear();
+      }
       if (++layer_ < upperBound_)
         step_ = Step::nextLayer;
       else
@@ -242,48 +265,48 @@ class ParallelSearch {
     step_ = Step::going;
   }
 
-  void analyseFrom(uint32_t s, BitAnalysis<Words>& analysis,
-                   typename BitAnalysis<Words>::Kept& kept) {
+  void analyseFrom(uint32_t s, BitAnalysis<Words>& analysis) {
     const uint32_t end = shardRoundEnd_[s];
     for (;;) {
       const uint32_t first = nextToAnalyse_[s].fetch_add(statesPerClaim, std::memory_order_relaxed);
       if (first >= end) return;
       for (uint32_t i = first; i < std::min(first + statesPerClaim, end); ++i)
-        analyse(analysis, kept, round_[i]);
+        analyse(analysis, round_[i]);
     }
   }
 
   // The children of one state that can still beat the best answer, with their f raised to at
   // least the layer's.
-  void analyse(BitAnalysis<Words>& analysis, typename BitAnalysis<Words>::Kept& kept,
-               RoundState<State>& entry) {
+  void analyse(BitAnalysis<Words>& analysis, RoundState<Words>& entry) {
     entry.completingMove = noMove;
     entry.childShards = 0;
     entry.raisedF = 0;
     entry.children.clear();
+    entry.keptGrowth = 0;
     const State& state = stateOf(entry.node);
     const uint32_t hash = infoOf(entry.node).hash;
     const uint32_t f = layer_;
     const uint32_t g = entry.g;
     const uint32_t colorCount = graph_.colorCount;
     // A state enters with the bound its parent's summary gives; its own may be higher, and then
-    // it waits in that layer instead of being expanded now. Its shard files it again. (Only a
-    // bound that just fits the layer is looked at for a lift, the one thing a lift could change,
-    // and not again where that was done when it was stored.)
-    const bool liftLookedAt = infoOf(entry.node).liftLookedAt;
-    const StateSummary& levels =
-        analysis.analyzeLevels(state, liftLookedAt ? analysis.noBound : f - g);
+    // it waits in that layer instead of being expanded now. Its shard files it again.
+    const StateSummary& levels = analyzeLevels(analysis, entry);
     const uint32_t ownBound = lowerBound(levels, colorCount);
     if (g + ownBound > f) {
       entry.raisedF = g + ownBound;
       entry.childShards = static_cast<uint8_t>(1u << (entry.node & (shardCount - 1)));
       return;
     }
+    // Its levels, for its children's in the next round; its shard charges what they grew by.
+    entry.keptGrowth += keepGrowth(analysis, entry.kept);
+    entry.childShards |= static_cast<uint8_t>(1u << (entry.node & (shardCount - 1)));
     if (f + 1 == upperBound_ && forcedColor(levels, colorCount) < 0) {
       // The last layer keeps only children whose bound is below f - g, which a few regions'
       // walks back settle (every move, where the state's own bound is lower). A child's own
       // bound may not drop where the state's summary says it would: each is analysed here,
-      // from the state's levels, and filed only if it does.
+      // from the state's levels, and filed only if it does. A child stored already, as deep or
+      // less, would not be filed again: the tables stand still while the round is analysed, so
+      // it is looked up first.
       const uint32_t moves = analysis.movesLoweringBound(f - g);
       std::array<State, maxColors> children;
       for (uint32_t m = moves; m != 0; m &= m - 1) {
@@ -291,13 +314,22 @@ class ParallelSearch {
         children[c] = analysis.child(state, c);
       }
       const std::array<uint64_t, maxColors> keys = childKeys(levels, moves);
-      analysis.keep(kept);
+      const auto childHash = [&](uint64_t key) { return hash ^ static_cast<uint32_t>(key); };
+      uint32_t keptCount = 0;
       for (uint32_t m = moves; m != 0; m &= m - 1) {
         const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
-        const StateSummary& own = analysis.analyzeChildLevels(kept, children[c], c, f - g - 1);
-        if (g + 1 + lowerBound(own, colorCount) <= f)
-          addChild(entry, {children[c], hash ^ static_cast<uint32_t>(keys[c]), f,
-                           static_cast<uint8_t>(c), true});
+        shards_[shardOf(childHash(keys[c]))].table.prefetch(childHash(keys[c]));
+      }
+      for (uint32_t m = moves; m != 0; m &= m - 1) {
+        const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
+        if (storedNoDeeper(children[c], childHash(keys[c]), g + 1)) continue;
+        const StateSummary& own =
+            analysis.analyzeChildLevels(entry.kept, children[c], c, f - g - 1);
+        if (g + 1 + lowerBound(own, colorCount) > f) continue;
+        if (entry.keptChildren.size() == keptCount) entry.keptChildren.emplace_back();
+        entry.keptGrowth += keepGrowth(analysis, entry.keptChildren[keptCount]);
+        addChild(entry, {children[c], childHash(keys[c]), f, static_cast<uint8_t>(c),
+                         static_cast<uint8_t>(keptCount++)});
       }
       return;
     }
@@ -314,9 +346,55 @@ class ParallelSearch {
           if (childF < upperBound_)
             addChild(entry, {analysis.child(state, move),
                              hash ^ static_cast<uint32_t>(summary.colors[move].keys), childF,
-                             static_cast<uint8_t>(move), false});
+                             static_cast<uint8_t>(move), noMove});
           return true;
         });
+  }
+
+  // Whether `state` is stored at depth g or less. Only while the tables stand still.
+  bool storedNoDeeper(const State& state, uint32_t hash, uint32_t g) {
+    Shard<Words>& shard = shards_[shardOf(hash)];
+    size_t slot = 0;
+    const uint32_t local = shard.table.find(hash, state, shard.nodes, slot);
+    return local != noNode && shard.nodes.info(local).g <= g;
+  }
+
+  // The state's analyzeLevels: taken back when the last round stored it with its analysis,
+  // derived from its parent's when the last round expanded that, and afresh otherwise. Only a
+  // bound that just fits the layer is looked at for a lift, the one thing a lift could change.
+  const StateSummary& analyzeLevels(BitAnalysis<Words>& analysis, const RoundState<Words>& entry) {
+    const uint32_t g = entry.g;
+    const uint32_t liftAt = layer_ - g;
+    if (const typename BitAnalysis<Words>::Kept* stored = analysedLastRound(entry.node, g))
+      return analysis.restore(*stored);
+    const NodeInfo& info = infoOf(entry.node);
+    if (const typename BitAnalysis<Words>::Kept* parent = expandedLastRound(info.parent))
+      return analysis.analyzeChildLevels(*parent, stateOf(entry.node), info.move, liftAt);
+    return analysis.analyzeLevels(stateOf(entry.node), liftAt);
+  }
+
+  // The kept levels of `node` when the last round expanded it, or null.
+  const typename BitAnalysis<Words>::Kept* expandedLastRound(uint32_t node) const {
+    if (node == noNode) return nullptr;
+    const Shard<Words>& shard = shards_[node & (shardCount - 1)];
+    const auto found = shard.expanded.find(node >> shardBits);
+    return found == shard.expanded.end() ? nullptr : found->second;
+  }
+
+  // The analysis of `node` at depth g that the last round stored, or null.
+  const typename BitAnalysis<Words>::Kept* analysedLastRound(uint32_t node, uint32_t g) const {
+    const Shard<Words>& shard = shards_[node & (shardCount - 1)];
+    const auto found = shard.analysed.find(node >> shardBits);
+    if (found == shard.analysed.end() || found->second.first != g) return nullptr;
+    return found->second.second;
+  }
+
+  // Keeps the analysis's state in `kept`; the bytes its levels grew by.
+  static size_t keepGrowth(const BitAnalysis<Words>& analysis,
+                           typename BitAnalysis<Words>::Kept& kept) {
+    const size_t before = kept.levels.capacity();
+    analysis.keep(kept);
+    return (kept.levels.capacity() - before) * sizeof(Bits<Words>);
   }
 
   // The frontier keys of the moves' colours, read before the summary is overwritten.
@@ -329,7 +407,7 @@ class ParallelSearch {
     return keys;
   }
 
-  static void addChild(RoundState<State>& entry, const Child<State>& child) {
+  static void addChild(RoundState<Words>& entry, const Child<State>& child) {
     entry.children.push_back(child);
     entry.childShards |= static_cast<uint8_t>(1u << shardOf(child.hash));
   }
@@ -340,7 +418,7 @@ class ParallelSearch {
     releaseShards();
     const bool seen = completionSeen_.exchange(false, std::memory_order_relaxed);
     for (uint32_t i = 0; seen && i < roundSize_; ++i) {
-      const RoundState<State>& entry = round_[i];
+      const RoundState<Words>& entry = round_[i];
       if (entry.completingMove == noMove || entry.g + 1 >= upperBound_) continue;
       // A reopened state's parents may have shorter paths than its g counts.
       solution_.moves = pathTo(entry.node);
@@ -348,22 +426,35 @@ class ParallelSearch {
       upperBound_ = static_cast<uint32_t>(solution_.moves.size());
     }
     solution_.expanded += roundSize_;
-    searchExpanded_ += roundSize_;
+    // The beams' schedule counts the states expanded, as the one-thread search does, not those
+    // that only went up a layer.
+    searchExpanded_ += static_cast<uint64_t>(
+        std::count_if(round_.begin(), round_.begin() + roundSize_,
+                      [](const RoundState<Words>& entry) { return entry.raisedF == 0; }));
     if (upperBound_ <= layer_) proven();  // every shorter answer was ruled out by the layers
   }
 
   // The children that belong to shard s, in round order.
   void fileChildren(uint32_t s) {
+    Shard<Words>& shard = shards_[s];
+    shard.analysed.clear();  // the last round's, taken back by now
+    shard.expanded.clear();
     for (uint32_t i = 0; i < roundSize_; ++i) {
-      const RoundState<State>& parent = round_[i];
+      const RoundState<Words>& parent = round_[i];
       if (((parent.childShards >> s) & 1) == 0) continue;
-      if (parent.raisedF != 0 && !fileAgain(parent)) {
+      const bool own = (parent.node & (shardCount - 1)) == s;
+      if ((parent.raisedF != 0 && !fileAgain(parent)) ||
+          (own && !shard.budget.take(parent.keptGrowth))) {
         shards_[s].spent = true;
         return;
       }
+      if (own && parent.raisedF == 0)
+        shard.expanded.emplace(parent.node >> shardBits, &parent.kept);
       for (const Child<State>& child : parent.children) {
         if (shardOf(child.hash) != s || child.f >= upperBound_) continue;
-        if (!reach(child, parent.node, parent.g + 1)) {
+        const typename BitAnalysis<Words>::Kept* kept =
+            child.kept == noMove ? nullptr : &parent.keptChildren[child.kept];
+        if (!reach(child, parent.node, parent.g + 1, kept)) {
           shards_[s].spent = true;
           return;
         }
@@ -373,8 +464,8 @@ class ParallelSearch {
 
   // A state taken but not expanded, as its own bound is above the layer, waits in that layer;
   // false when its shard's budget is spent.
-  bool fileAgain(const RoundState<State>& entry) {
-    Shard<State>& shard = shards_[entry.node & (shardCount - 1)];
+  bool fileAgain(const RoundState<Words>& entry) {
+    Shard<Words>& shard = shards_[entry.node & (shardCount - 1)];
     const uint32_t local = entry.node >> shardBits;
     NodeInfo& info = shard.nodes.info(local);
     if (info.g != entry.g) return true;  // reached by a shorter path this round: filed already
@@ -387,24 +478,24 @@ class ParallelSearch {
   void closeRound() {
     releaseShards();
     const bool spent = std::any_of(shards_.begin(), shards_.end(),
-                                   [](const Shard<State>& shard) { return shard.spent; });
+                                   [](const Shard<Words>& shard) { return shard.spent; });
     if (spent || stopRequested(limits_) || Clock::now() >= deadline_) return cutShort();
     if (beam_.joinable() && searchExpanded_ >= beamDueAt_) takeBeamsAnswer();
     if (searchExpanded_ >= nextBeamAt_ && beamWidth_ < lastBeamWidth) startWiderBeam();
     if (upperBound_ <= layer_) proven();
   }
 
-  // Adds the child's state to its shard, or lowers its g, reopening it if it was expanded; false
-  // when the shard's budget is spent.
-  bool reach(const Child<State>& child, uint32_t parent, uint32_t g) {
-    Shard<State>& shard = shards_[shardOf(child.hash)];
+  // Adds the child's state to its shard, or lowers its g, reopening it if it was expanded, with
+  // its analysis when the child has one; false when the shard's budget is spent.
+  bool reach(const Child<State>& child, uint32_t parent, uint32_t g,
+             const typename BitAnalysis<Words>::Kept* kept = nullptr) {
+    Shard<Words>& shard = shards_[shardOf(child.hash)];
     size_t slot = 0;
     uint32_t local = shard.table.find(child.hash, child.state, shard.nodes, slot);
-    const NodeInfo info{child.hash, parent, static_cast<uint16_t>(g), child.move, false,
-                        child.liftLookedAt};
+    const NodeInfo info{child.hash, parent, static_cast<uint16_t>(g), child.move, false};
     if (local != noNode) {
       NodeInfo& known = shard.nodes.info(local);
-      if (known.g == g) known.liftLookedAt = known.liftLookedAt || child.liftLookedAt;
+      if (known.g == g && kept != nullptr) shard.analysed.try_emplace(local, g, kept);
       if (known.g <= g) return true;
       known = info;
     } else {
@@ -414,6 +505,7 @@ class ParallelSearch {
       shard.nodes.info(local) = info;
       if (!shard.table.insert(slot, child.hash, local, shard.budget)) return false;
     }
+    if (kept != nullptr) shard.analysed.insert_or_assign(local, std::pair{g, kept});
     return shard.open.push(child.f, g, local, shard.budget);
   }
 
@@ -479,7 +571,7 @@ class ParallelSearch {
 
   size_t bytesHeld() const {
     size_t bytes = 0;
-    for (const Shard<State>& shard : shards_) bytes += shard.budget.used;
+    for (const Shard<Words>& shard : shards_) bytes += shard.budget.used;
     return bytes;
   }
 
@@ -510,13 +602,14 @@ class ParallelSearch {
   uint32_t layer_;
   Step step_ = Step::going;
   uint32_t roundSize_ = 0;
-  uint64_t searchExpanded_ = 0;  // by the A* alone, for the beams' schedule
+  uint64_t searchExpanded_ = 0;  // by the A* alone, raised states not counted: the beams' schedule
   uint64_t nextBeamAt_ = widerBeamAfter;
   uint32_t beamWidth_ = firstBeamWidth;
 
-  std::vector<Shard<State>> shards_;         // each written by its own thread only
-  std::vector<RoundState<State>> round_;     // entry i written by the thread analysing it
-  std::atomic<bool> completionSeen_{false};  // in this round's analyses
+  std::vector<Shard<Words>> shards_;          // each written by its own thread only
+  std::vector<RoundState<Words>> round_;      // entry i written by the thread analysing it
+  std::vector<RoundState<Words>> lastRound_;  // whose kept analyses this round takes back
+  std::atomic<bool> completionSeen_{false};   // in this round's analyses
   std::array<std::atomic<bool>, shardCount> shardClaimed_{};  // in a step by shards
   // Each shard's states in the round: the next to analyse, and the end.
   std::array<std::atomic<uint32_t>, shardCount> nextToAnalyse_{};

@@ -17,10 +17,7 @@ struct NodeInfo {
   uint32_t parent;
   uint16_t g;
   uint8_t move;
-  bool closed : 1;
-  // Its bound at this g was found to fit the last layer, lift and all, when it was stored: its
-  // analysis when taken need not look for a lift again.
-  bool liftLookedAt : 1;
+  bool closed;
 };
 
 // Bytes held by the search, checked before every allocation that could pass the limit.
