@@ -13,7 +13,7 @@
 // threads, and a limited search could not be repeated. Here a round costs three short waits
 // against a thousand analyses, and the deepest-first dive of the layer that finds the answer
 // expands a few rounds more than one thread does, at most. (Larger rounds wait less but dive
-// wider: four times this size cost a fifth more CPU on hard boards.)
+// wider: four times this size cost up to a quarter more CPU on hard boards.)
 //
 // As in the one-thread search, most states taken are children of states expanded just before,
 // in the last round: a round keeps the levels of the states it expands and the analyses of the
@@ -326,7 +326,10 @@ class ParallelSearch {
         const StateSummary& own =
             analysis.analyzeChildLevels(entry.kept, children[c], c, f - g - 1);
         if (g + 1 + lowerBound(own, colorCount) > f) continue;
-        if (entry.keptChildren.size() == keptCount) entry.keptChildren.emplace_back();
+        if (entry.keptChildren.size() == keptCount) {
+          entry.keptChildren.emplace_back();
+          entry.keptGrowth += sizeof(entry.keptChildren.back());
+        }
         entry.keptGrowth += keepGrowth(analysis, entry.keptChildren[keptCount]);
         addChild(entry, {children[c], childHash(keys[c]), f, static_cast<uint8_t>(c),
                          static_cast<uint8_t>(keptCount++)});
