@@ -97,12 +97,15 @@ class BitAnalysis {
     StateSummary summary;
   };
 
-  // Keeps the state last analysed (by analyzeLevels at least).
-  void keep(Kept& kept) const {
+  // Keeps the state last analysed (by analyzeLevels at least); the bytes the kept levels grew
+  // by, for a search's memory budget.
+  size_t keep(Kept& kept) const {
+    const size_t before = kept.levels.capacity();
     if (kept.levels.size() < depth_ + 1) kept.levels.resize(depth_ + 1);
     std::copy_n(levels_.begin(), depth_ + 1, kept.levels.begin());
     kept.depth = depth_;
     copySummary(summary_, kept.summary);
+    return (kept.levels.capacity() - before) * sizeof(Bits<Words>);
   }
 
   // Makes the kept state the one last analysed, as analyzeLevels of it would.

@@ -171,10 +171,8 @@ class ExactSearch {
 
   // Keeps the analysis's state in `kept`; false when the memory budget has no room for it.
   bool keepAnalysis(typename BitAnalysis<Words>::Kept& kept) {
-    const size_t before = kept.levels.capacity();
-    analysis_.keep(kept);
-    const size_t grown = kept.levels.capacity() - before;
-    return grown == 0 || shared_.budget.take(grown * sizeof(Bits<Words>));
+    const size_t grown = analysis_.keep(kept);
+    return grown == 0 || shared_.budget.take(grown);
   }
 
   // A state's children, gathered so that all their table slots are asked for before the first

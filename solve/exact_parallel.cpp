@@ -298,7 +298,7 @@ class ParallelSearch {
       return;
     }
     // Its levels, for its children's in the next round; its shard charges what they grew by.
-    entry.keptGrowth += keepGrowth(analysis, entry.kept);
+    entry.keptGrowth += analysis.keep(entry.kept);
     entry.childShards |= static_cast<uint8_t>(1u << (entry.node & (shardCount - 1)));
     if (f + 1 == upperBound_ && forcedColor(levels, colorCount) < 0) {
       // The last layer keeps only children whose bound is below f - g, which a few regions'
@@ -330,7 +330,7 @@ class ParallelSearch {
           entry.keptChildren.emplace_back();
           entry.keptGrowth += sizeof(entry.keptChildren.back());
         }
-        entry.keptGrowth += keepGrowth(analysis, entry.keptChildren[keptCount]);
+        entry.keptGrowth += analysis.keep(entry.keptChildren[keptCount]);
         addChild(entry, {children[c], childHash(keys[c]), f, static_cast<uint8_t>(c),
                          static_cast<uint8_t>(keptCount++)});
       }
@@ -390,14 +390,6 @@ class ParallelSearch {
     const auto found = shard.analysed.find(node >> shardBits);
     if (found == shard.analysed.end() || found->second.first != g) return nullptr;
     return found->second.second;
-  }
-
-  // Keeps the analysis's state in `kept`; the bytes its levels grew by.
-  static size_t keepGrowth(const BitAnalysis<Words>& analysis,
-                           typename BitAnalysis<Words>::Kept& kept) {
-    const size_t before = kept.levels.capacity();
-    analysis.keep(kept);
-    return (kept.levels.capacity() - before) * sizeof(Bits<Words>);
   }
 
   // The frontier keys of the moves' colours, read before the summary is overwritten.
