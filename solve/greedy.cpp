@@ -1,6 +1,7 @@
 #include "solve/greedy.h"
 
 #include <algorithm>
+#include <utility>
 
 // Why the region graph suffices: the engine's turn scores each cluster listed by a tile of the
 // player's region by the size of its neighbour set, and takes the highest, the first met in
@@ -138,11 +139,14 @@ void playGreedy(const RegionGraph& graph, GreedyWorkspace& w, GreedyGame& game) 
   game.turns = static_cast<uint32_t>(game.colors.size());
 }
 
+// Buffers of its own for each game, not thread_local ones: a thread_local object with a
+// destructor can free memory already handed back at thread exit in the MinGW runtime, which
+// corrupted a Windows study's heap.
 Solution solveGreedy(const RegionGraph& graph, const SolveLimits&) {
-  thread_local GreedyWorkspace workspace;
-  thread_local GreedyGame game;
+  GreedyWorkspace workspace;
+  GreedyGame game;
   playGreedy(graph, workspace, game);
   Solution solution;
-  solution.moves = game.colors;
+  solution.moves = std::move(game.colors);
   return solution;
 }

@@ -30,7 +30,7 @@ struct GreedyGame {
 
 void playGreedy(const RegionGraph& graph, GreedyWorkspace& workspace, GreedyGame& game);
 
-// The same game as the other solvers answer, on buffers each thread keeps between games. Its
+// The same game as the other solvers answer, on buffers of its own for each game. Its
 // moves count as the program's series counts them: a complete board takes one move, of its own
 // colour. It computes no bound (0).
 Solution solveGreedy(const RegionGraph& graph, const SolveLimits& limits = {});

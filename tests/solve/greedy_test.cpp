@@ -100,8 +100,8 @@ TEST(Greedy, PlaysTheEnginesTurnsOnDrawnBoards) {
   }
 }
 
-// solveGreedy keeps its buffers per thread: several threads, each with boards of changing
-// sizes, get the game a fresh workspace plays.
+// solveGreedy on several threads at once, each with boards of changing sizes, plays the game a
+// fresh workspace plays.
 TEST(Greedy, SolveOnManyThreadsPlaysTheSameGames) {
   std::vector<BoardColors> boards;
   for (uint32_t k = 1; k <= 24; ++k) boards.push_back(randomBoard(3 + k * 7 % 40, 2 + k % 12, k));
