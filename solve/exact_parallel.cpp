@@ -10,7 +10,7 @@
 //
 // Hash-distributed A*, with children sent to their owners through queues and every thread on
 // its own, would spare the waits, but its order of expansions follows the timing of the
-// threads, and a limited search could not be repeated. Here a round costs three short waits
+// threads, and a limited search could not be repeated. Here a round costs two short waits
 // against a thousand analyses, and the deepest-first dive of the layer that finds the answer
 // expands a few rounds more than one thread does, at most. (Larger rounds wait less but dive
 // wider: four times this size cost up to a quarter more CPU on hard boards.)
@@ -27,13 +27,15 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <chrono>
+#include <memory>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
 
 #include "solve/bit_analysis.h"
 #include "solve/exact_store.h"
+#include "solve/pause.h"
 #include "solve/search_common.h"
 #include "solve/state_analysis.h"
 
@@ -49,6 +51,7 @@ constexpr uint32_t roundStates = shardCount * statesPerShard;
 // Local node indices leave the shard's bits free, and all ones stays noNode.
 constexpr uint32_t localNodeLimit = (1u << (32 - shardBits)) - 1;
 constexpr uint32_t statesPerClaim = 4;  // states a thread claims at once to analyse
+constexpr uint32_t prefetchAhead = 4;   // round entries whose children's slots the filing asks for
 constexpr uint8_t noMove = 0xff;
 
 // The one-thread search's beams: wider ones as the search runs long (see exact.cpp).
@@ -61,32 +64,48 @@ uint32_t shardOf(uint32_t hash) {
 }
 
 // Waits until every thread has arrived, then runs `last` on the thread that came last, before
-// any of them goes on: the round's serial steps, which every thread then sees.
+// any of them goes on: the round's serial steps, which every thread then sees. A thread that
+// arrives early spins a while before it sleeps, when each thread has a core of its own: most
+// waits are a few tens of microseconds, shorter than waking a sleeping thread takes.
 class Rendezvous {
  public:
-  explicit Rendezvous(uint32_t threads) : threads_(threads) {}
+  explicit Rendezvous(uint32_t threads)
+      : threads_(threads), spins_(threads <= std::thread::hardware_concurrency()) {}
 
   template <class Last>
   void arrive(Last last) {
-    std::unique_lock lock(mutex_);
-    const uint64_t round = round_;
-    if (++arrived_ < threads_) {
-      released_.wait(lock, [&] { return round_ != round; });
+    const uint32_t round = round_.load(std::memory_order_acquire);
+    if (arrived_.fetch_add(1, std::memory_order_acq_rel) + 1 < threads_) {
+      if (spins_ && spinUntilPast(round)) return;
+      while (round_.load(std::memory_order_acquire) == round)
+        round_.wait(round, std::memory_order_acquire);
       return;
     }
     last();
-    arrived_ = 0;
-    ++round_;
-    lock.unlock();
-    released_.notify_all();
+    arrived_.store(0, std::memory_order_relaxed);  // seen by all before they arrive again
+    round_.fetch_add(1, std::memory_order_release);
+    round_.notify_all();
   }
 
  private:
+  static constexpr auto spinTime = std::chrono::microseconds(100);
+
+  // Whether the round went past within the spin time.
+  bool spinUntilPast(uint32_t round) const {
+    const auto until = std::chrono::steady_clock::now() + spinTime;
+    do {
+      for (uint32_t spin = 0; spin < 64; ++spin) {
+        if (round_.load(std::memory_order_acquire) != round) return true;
+        pauseSpinning();
+      }
+    } while (std::chrono::steady_clock::now() < until);
+    return false;
+  }
+
   const uint32_t threads_;
-  std::mutex mutex_;
-  std::condition_variable released_;
-  uint32_t arrived_ = 0;
-  uint64_t round_ = 0;
+  const bool spins_;
+  std::atomic<uint32_t> arrived_{0};
+  std::atomic<uint32_t> round_{0};
 };
 
 template <size_t Words>
@@ -124,11 +143,17 @@ struct RoundState {
   uint8_t completingMove = noMove;  // a move that completes the board
   uint8_t childShards = 0;          // the shards its children belong to, one bit each
   uint32_t raisedF = 0;             // its own bound's f, when above the layer: it waits there
-  std::vector<Child<BitState<Words>>> children;
+  std::vector<Child<BitState<Words>>> children;  // grouped by shard, from shardBegin[s]
+  std::array<uint8_t, shardCount + 1> shardBegin{};
   // The analyses of children of the last layer, which the next round takes back; the bytes
   // they grew by this round, which its shard charges.
   std::vector<typename BitAnalysis<Words>::Kept> keptChildren;
-  typename BitAnalysis<Words>::Kept kept;  // its own levels, when expanded, for its children's
+  // Its own levels, when it is expanded and its children are not analysed in this round, for
+  // theirs in the next: apart, so that the filing, which reads every entry once for each
+  // shard, reads small ones.
+  bool keptLevels = false;
+  std::unique_ptr<typename BitAnalysis<Words>::Kept> kept =
+      std::make_unique<typename BitAnalysis<Words>::Kept>();
   size_t keptGrowth = 0;
 };
 
@@ -177,19 +202,31 @@ class ParallelSearch {
   }
 
  private:
+  // A shard's states for the next round are taken as soon as its children are filed, so that a
+  // round has two waits: after its analyses, and after its filing.
   void work(uint32_t thread) {
     BitAnalysis<Words> analysis(graph_);
+    typename BitAnalysis<Words>::Kept levelsHere;  // of the state it analyses
+    bool taken = false;
     for (;;) {
-      forEachClaimedShard(thread, [&](uint32_t s) { takeFrom(s); });
-      rendezvous_.arrive([&] { gatherRound(); });
+      if (!taken) {
+        forEachClaimedShard(thread, [&](uint32_t s) { takeFrom(s); });
+        rendezvous_.arrive([&] { gatherRound(); });
+      }
       if (step_ == Step::finished) return;
-      if (step_ == Step::nextLayer) continue;
-      forEachShardFirstOwn(thread, [&](uint32_t s) { analyseFrom(s, analysis); });
+      taken = step_ == Step::going;
+      if (!taken) continue;  // the next layer
+      forEachShardFirstOwn(thread, [&](uint32_t s) { analyseFrom(s, analysis, levelsHere); });
       rendezvous_.arrive([&] { noteCompletions(); });
       if (step_ == Step::finished) return;
-      forEachClaimedShard(thread, [&](uint32_t s) { fileChildren(s); });
-      rendezvous_.arrive([&] { closeRound(); });
-      if (step_ == Step::finished) return;
+      forEachClaimedShard(thread, [&](uint32_t s) {
+        fileChildren(s);
+        takeFrom(s);
+      });
+      rendezvous_.arrive([&] {
+        closeRound();
+        if (step_ != Step::finished) gatherRound();
+      });
     }
   }
 
@@ -230,16 +267,14 @@ class ParallelSearch {
     }
   }
 
-  // Serial: the round's states in shard order, or the next layer when the current one is done.
+  // Serial: the round's states, the shards' taken in shard order, or the next layer when the
+  // current one is done.
   void gatherRound() {
     releaseShards();
     if (roundSize_ != 0) std::swap(round_, lastRound_);  // the last round's analyses stay
     roundSize_ = 0;
     for (const Shard<Words>& shard : shards_)
-      for (const auto& [node, g] : shard.taken) {
-        round_[roundSize_].node = node;
-        round_[roundSize_++].g = g;
-      }
+      roundSize_ += static_cast<uint32_t>(shard.taken.size());
     if (roundSize_ == 0) {
       for (Shard<Words>& shard : shards_) {  // of the layer done
         shard.analysed.clear();
@@ -258,6 +293,7 @@ class ParallelSearch {
     // The round's states of each shard, a few at a time to whichever thread asks.
     uint32_t begin = 0;
     for (uint32_t s = 0; s < shardCount; ++s) {
+      shardRoundBegin_[s] = begin;
       nextToAnalyse_[s].store(begin, std::memory_order_relaxed);
       begin = std::min(begin + static_cast<uint32_t>(shards_[s].taken.size()), roundSize_);
       shardRoundEnd_[s] = begin;
@@ -265,23 +301,34 @@ class ParallelSearch {
     step_ = Step::going;
   }
 
-  void analyseFrom(uint32_t s, BitAnalysis<Words>& analysis) {
+  void analyseFrom(uint32_t s, BitAnalysis<Words>& analysis,
+                   typename BitAnalysis<Words>::Kept& levelsHere) {
     const uint32_t end = shardRoundEnd_[s];
+    uint32_t raised = 0;
     for (;;) {
       const uint32_t first = nextToAnalyse_[s].fetch_add(statesPerClaim, std::memory_order_relaxed);
-      if (first >= end) return;
-      for (uint32_t i = first; i < std::min(first + statesPerClaim, end); ++i)
-        analyse(analysis, round_[i]);
+      if (first >= end) break;
+      for (uint32_t i = first; i < std::min(first + statesPerClaim, end); ++i) {
+        RoundState<Words>& entry = round_[i];
+        std::tie(entry.node, entry.g) = shards_[s].taken[i - shardRoundBegin_[s]];
+        analyse(analysis, levelsHere, entry);
+        groupByShard(entry);
+        childShards_[i] = entry.childShards;
+        raised += entry.raisedF != 0;
+      }
     }
+    raisedInRound_.fetch_add(raised, std::memory_order_relaxed);
   }
 
   // The children of one state that can still beat the best answer, with their f raised to at
   // least the layer's.
-  void analyse(BitAnalysis<Words>& analysis, RoundState<Words>& entry) {
+  void analyse(BitAnalysis<Words>& analysis, typename BitAnalysis<Words>::Kept& levelsHere,
+               RoundState<Words>& entry) {
     entry.completingMove = noMove;
     entry.childShards = 0;
     entry.raisedF = 0;
     entry.children.clear();
+    entry.keptLevels = false;
     entry.keptGrowth = 0;
     const State& state = stateOf(entry.node);
     const uint32_t hash = infoOf(entry.node).hash;
@@ -297,8 +344,6 @@ class ParallelSearch {
       entry.childShards = static_cast<uint8_t>(1u << (entry.node & (shardCount - 1)));
       return;
     }
-    // Its levels, for its children's in the next round; its shard charges what they grew by.
-    entry.keptGrowth += analysis.keep(entry.kept);
     entry.childShards |= static_cast<uint8_t>(1u << (entry.node & (shardCount - 1)));
     if (f + 1 == upperBound_ && forcedColor(levels, colorCount) < 0) {
       // The last layer keeps only children whose bound is below f - g, which a few regions'
@@ -307,6 +352,9 @@ class ParallelSearch {
       // from the state's levels, and filed only if it does. A child stored already, as deep or
       // less, would not be filed again: the tables stand still while the round is analysed, so
       // it is looked up first.
+      // Its levels, for its children's; the next round takes their analyses back and never
+      // needs these, so they stay with the thread, in its cache.
+      analysis.keep(levelsHere);
       const uint32_t moves = analysis.movesLoweringBound(f - g);
       std::array<State, maxColors> children;
       for (uint32_t m = moves; m != 0; m &= m - 1) {
@@ -324,7 +372,7 @@ class ParallelSearch {
         const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
         if (storedNoDeeper(children[c], childHash(keys[c]), g + 1)) continue;
         const StateSummary& own =
-            analysis.analyzeChildLevels(entry.kept, children[c], c, f - g - 1);
+            analysis.analyzeChildLevels(levelsHere, children[c], c, f - g - 1);
         if (g + 1 + lowerBound(own, colorCount) > f) continue;
         if (entry.keptChildren.size() == keptCount) {
           entry.keptChildren.emplace_back();
@@ -336,6 +384,9 @@ class ParallelSearch {
       }
       return;
     }
+    // Its levels, for its children's in the next round; its shard charges what they grew by.
+    entry.keptGrowth += analysis.keep(*entry.kept);
+    entry.keptLevels = true;
     const StateSummary& summary = analysis.completeAnalysis(state);
     forEachUsefulMove(
         summary, colorCount,
@@ -352,6 +403,20 @@ class ParallelSearch {
                              static_cast<uint8_t>(move), noMove});
           return true;
         });
+  }
+
+  // Sorts the entry's children by shard, in their order within one, so that each shard's filing
+  // reads only its own.
+  static void groupByShard(RoundState<Words>& entry) {
+    std::vector<Child<State>>& children = entry.children;
+    for (size_t i = 1; i < children.size(); ++i)
+      for (size_t j = i; j > 0 && shardOf(children[j - 1].hash) > shardOf(children[j].hash); --j)
+        std::swap(children[j - 1], children[j]);
+    size_t k = 0;
+    for (uint32_t s = 0; s <= shardCount; ++s) {
+      while (k < children.size() && shardOf(children[k].hash) < s) ++k;
+      entry.shardBegin[s] = static_cast<uint8_t>(k);
+    }
   }
 
   // Whether `state` is stored at depth g or less. Only while the tables stand still.
@@ -423,9 +488,7 @@ class ParallelSearch {
     solution_.expanded += roundSize_;
     // The beams' schedule counts the states expanded, as the one-thread search does, not those
     // that only went up a layer.
-    searchExpanded_ += static_cast<uint64_t>(
-        std::count_if(round_.begin(), round_.begin() + roundSize_,
-                      [](const RoundState<Words>& entry) { return entry.raisedF == 0; }));
+    searchExpanded_ += roundSize_ - raisedInRound_.exchange(0, std::memory_order_relaxed);
     if (upperBound_ <= layer_) proven();  // every shorter answer was ruled out by the layers
   }
 
@@ -435,18 +498,20 @@ class ParallelSearch {
     shard.analysed.clear();  // the last round's, taken back by now
     shard.expanded.clear();
     for (uint32_t i = 0; i < roundSize_; ++i) {
+      if (i + prefetchAhead < roundSize_) prefetchSlots(i + prefetchAhead, s);
+      if (((childShards_[i] >> s) & 1) == 0) continue;
       const RoundState<Words>& parent = round_[i];
-      if (((parent.childShards >> s) & 1) == 0) continue;
       const bool own = (parent.node & (shardCount - 1)) == s;
       if ((parent.raisedF != 0 && !fileAgain(parent)) ||
           (own && !shard.budget.take(parent.keptGrowth))) {
         shards_[s].spent = true;
         return;
       }
-      if (own && parent.raisedF == 0)
-        shard.expanded.emplace(parent.node >> shardBits, &parent.kept);
-      for (const Child<State>& child : parent.children) {
-        if (shardOf(child.hash) != s || child.f >= upperBound_) continue;
+      if (own && parent.keptLevels)
+        shard.expanded.emplace(parent.node >> shardBits, parent.kept.get());
+      for (uint32_t k = parent.shardBegin[s]; k < parent.shardBegin[s + 1]; ++k) {
+        const Child<State>& child = parent.children[k];
+        if (child.f >= upperBound_) continue;
         const typename BitAnalysis<Words>::Kept* kept =
             child.kept == noMove ? nullptr : &parent.keptChildren[child.kept];
         if (!reach(child, parent.node, parent.g + 1, kept)) {
@@ -455,6 +520,15 @@ class ParallelSearch {
         }
       }
     }
+  }
+
+  // The table slots of an entry's children in shard s, asked for a few entries before they
+  // are filed.
+  void prefetchSlots(uint32_t i, uint32_t s) const {
+    if (((childShards_[i] >> s) & 1) == 0) return;
+    const RoundState<Words>& entry = round_[i];
+    for (uint32_t k = entry.shardBegin[s]; k < entry.shardBegin[s + 1]; ++k)
+      shards_[s].table.prefetch(entry.children[k].hash);
   }
 
   // A state taken but not expanded, as its own bound is above the layer, waits in that layer;
@@ -604,9 +678,13 @@ class ParallelSearch {
   std::vector<Shard<Words>> shards_;          // each written by its own thread only
   std::vector<RoundState<Words>> round_;      // entry i written by the thread analysing it
   std::vector<RoundState<Words>> lastRound_;  // whose kept analyses this round takes back
-  std::atomic<bool> completionSeen_{false};   // in this round's analyses
+  // The round's entries' childShards, apart, as the filing reads them for every shard.
+  std::array<uint8_t, roundStates> childShards_{};
+  std::atomic<uint32_t> raisedInRound_{0};   // entries whose own bound was above the layer
+  std::atomic<bool> completionSeen_{false};  // in this round's analyses
   std::array<std::atomic<bool>, shardCount> shardClaimed_{};  // in a step by shards
-  // Each shard's states in the round: the next to analyse, and the end.
+  // Each shard's states in the round: the first, the next to analyse, and the end.
+  std::array<uint32_t, shardCount> shardRoundBegin_{};
   std::array<std::atomic<uint32_t>, shardCount> nextToAnalyse_{};
   std::array<uint32_t, shardCount> shardRoundEnd_{};
   // The wider beam running beside the search, and when its answer is due.
@@ -614,7 +692,7 @@ class ParallelSearch {
   SolveLimits beamLimits_;
   std::atomic<bool> beamStop_{false};
   Solution beamAnswer_;
-  uint64_t beamDueAt_ = 0;  // the next round entry to analyse
+  uint64_t beamDueAt_ = 0;  // by searchExpanded_
   Rendezvous rendezvous_;
 };
 
