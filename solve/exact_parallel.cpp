@@ -27,7 +27,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <thread>
 #include <tuple>
@@ -35,7 +34,7 @@
 
 #include "solve/bit_analysis.h"
 #include "solve/exact_store.h"
-#include "solve/pause.h"
+#include "solve/rendezvous.h"
 #include "solve/search_common.h"
 #include "solve/state_analysis.h"
 
@@ -62,51 +61,6 @@ constexpr uint32_t lastBeamWidth = 4096;
 uint32_t shardOf(uint32_t hash) {
   return hash >> (32 - shardBits);
 }
-
-// Waits until every thread has arrived, then runs `last` on the thread that came last, before
-// any of them goes on: the round's serial steps, which every thread then sees. A thread that
-// arrives early spins a while before it sleeps, when each thread has a core of its own: most
-// waits are a few tens of microseconds, shorter than waking a sleeping thread takes.
-class Rendezvous {
- public:
-  explicit Rendezvous(uint32_t threads)
-      : threads_(threads), spins_(threads <= std::thread::hardware_concurrency()) {}
-
-  template <class Last>
-  void arrive(Last last) {
-    const uint32_t round = round_.load(std::memory_order_acquire);
-    if (arrived_.fetch_add(1, std::memory_order_acq_rel) + 1 < threads_) {
-      if (spins_ && spinUntilPast(round)) return;
-      while (round_.load(std::memory_order_acquire) == round)
-        round_.wait(round, std::memory_order_acquire);
-      return;
-    }
-    last();
-    arrived_.store(0, std::memory_order_relaxed);  // seen by all before they arrive again
-    round_.fetch_add(1, std::memory_order_release);
-    round_.notify_all();
-  }
-
- private:
-  static constexpr auto spinTime = std::chrono::microseconds(100);
-
-  // Whether the round went past within the spin time.
-  bool spinUntilPast(uint32_t round) const {
-    const auto until = std::chrono::steady_clock::now() + spinTime;
-    do {
-      for (uint32_t spin = 0; spin < 64; ++spin) {
-        if (round_.load(std::memory_order_acquire) != round) return true;
-        pauseSpinning();
-      }
-    } while (std::chrono::steady_clock::now() < until);
-    return false;
-  }
-
-  const uint32_t threads_;
-  const bool spins_;
-  std::atomic<uint32_t> arrived_{0};
-  std::atomic<uint32_t> round_{0};
-};
 
 template <size_t Words>
 struct Shard {
