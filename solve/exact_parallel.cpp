@@ -16,8 +16,10 @@
 // wider: four times this size cost up to a quarter more CPU on hard boards.)
 //
 // As in the one-thread search, most states taken are children of states expanded just before,
-// in the last round: a round keeps the levels of the states it expands and the analyses of the
-// last layer's children it stores, so that the next round derives or takes them back.
+// in the last round: a round keeps the analyses of the last layer's children it stores, and
+// elsewhere the levels of the states it expands, so that the next round takes them back or
+// derives its states' levels from their parents'. What a round keeps passes from thread to
+// thread through memory, which costs the search more than its waits: it keeps no more.
 //
 // The bound need not be consistent. A child's f is raised to its parent's (pathmax: a parent
 // needs at most one move more than its child, so the raised bound stays admissible), so the
