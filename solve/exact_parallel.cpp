@@ -97,7 +97,6 @@ struct RoundState {
   uint32_t node;
   uint32_t g;
   uint8_t completingMove = noMove;  // a move that completes the board
-  uint8_t childShards = 0;          // the shards its children belong to, one bit each
   uint32_t raisedF = 0;             // its own bound's f, when above the layer: it waits there
   std::vector<Child<BitState<Words>>> children;  // grouped by shard, from shardBegin[s]
   std::array<uint8_t, shardCount + 1> shardBegin{};
@@ -268,8 +267,9 @@ class ParallelSearch {
         RoundState<Words>& entry = round_[i];
         std::tie(entry.node, entry.g) = shards_[s].taken[i - shardRoundBegin_[s]];
         analyse(analysis, levelsHere, entry);
-        groupByShard(entry);
-        childShards_[i] = entry.childShards;
+        // Its own shard files it, taken to be expanded or to wait in a higher layer.
+        childShards_[i] =
+            static_cast<uint8_t>(groupByShard(entry) | 1u << (entry.node & (shardCount - 1)));
         raised += entry.raisedF != 0;
       }
     }
@@ -281,7 +281,6 @@ class ParallelSearch {
   void analyse(BitAnalysis<Words>& analysis, typename BitAnalysis<Words>::Kept& levelsHere,
                RoundState<Words>& entry) {
     entry.completingMove = noMove;
-    entry.childShards = 0;
     entry.raisedF = 0;
     entry.children.clear();
     entry.keptLevels = false;
@@ -297,10 +296,8 @@ class ParallelSearch {
     const uint32_t ownBound = lowerBound(levels, colorCount);
     if (g + ownBound > f) {
       entry.raisedF = g + ownBound;
-      entry.childShards = static_cast<uint8_t>(1u << (entry.node & (shardCount - 1)));
       return;
     }
-    entry.childShards |= static_cast<uint8_t>(1u << (entry.node & (shardCount - 1)));
     if (f + 1 == upperBound_ && forcedColor(levels, colorCount) < 0) {
       // The last layer keeps only children whose bound is below f - g, which a few regions'
       // walks back settle (every move, where the state's own bound is lower). A child's own
@@ -335,8 +332,8 @@ class ParallelSearch {
           entry.keptGrowth += sizeof(entry.keptChildren.back());
         }
         entry.keptGrowth += analysis.keep(entry.keptChildren[keptCount]);
-        addChild(entry, {children[c], childHash(keys[c]), f, static_cast<uint8_t>(c),
-                         static_cast<uint8_t>(keptCount++)});
+        entry.children.push_back({children[c], childHash(keys[c]), f, static_cast<uint8_t>(c),
+                                  static_cast<uint8_t>(keptCount++)});
       }
       return;
     }
@@ -354,25 +351,28 @@ class ParallelSearch {
         [&](uint32_t move, uint32_t childBound) {
           const uint32_t childF = std::max(g + 1 + childBound, f);
           if (childF < upperBound_)
-            addChild(entry, {analysis.child(state, move),
-                             hash ^ static_cast<uint32_t>(summary.colors[move].keys), childF,
-                             static_cast<uint8_t>(move), noMove});
+            entry.children.push_back({analysis.child(state, move),
+                                      hash ^ static_cast<uint32_t>(summary.colors[move].keys),
+                                      childF, static_cast<uint8_t>(move), noMove});
           return true;
         });
   }
 
   // Sorts the entry's children by shard, in their order within one, so that each shard's filing
-  // reads only its own.
-  static void groupByShard(RoundState<Words>& entry) {
+  // reads only its own; the shards they belong to, one bit each.
+  static uint32_t groupByShard(RoundState<Words>& entry) {
     std::vector<Child<State>>& children = entry.children;
     for (size_t i = 1; i < children.size(); ++i)
       for (size_t j = i; j > 0 && shardOf(children[j - 1].hash) > shardOf(children[j].hash); --j)
         std::swap(children[j - 1], children[j]);
     size_t k = 0;
+    uint32_t shards = 0;
     for (uint32_t s = 0; s <= shardCount; ++s) {
       while (k < children.size() && shardOf(children[k].hash) < s) ++k;
       entry.shardBegin[s] = static_cast<uint8_t>(k);
+      if (s > 0 && entry.shardBegin[s - 1] < k) shards |= 1u << (s - 1);
     }
+    return shards;
   }
 
   // Whether `state` is stored at depth g or less. Only while the tables stand still.
@@ -421,11 +421,6 @@ class ParallelSearch {
       keys[c] = summary.colors[c].keys;
     }
     return keys;
-  }
-
-  static void addChild(RoundState<Words>& entry, const Child<State>& child) {
-    entry.children.push_back(child);
-    entry.childShards |= static_cast<uint8_t>(1u << shardOf(child.hash));
   }
 
   // Serial: the first shortest completion of the round, in round order, becomes the best answer.
@@ -634,7 +629,8 @@ class ParallelSearch {
   std::vector<Shard<Words>> shards_;          // each written by its own thread only
   std::vector<RoundState<Words>> round_;      // entry i written by the thread analysing it
   std::vector<RoundState<Words>> lastRound_;  // whose kept analyses this round takes back
-  // The round's entries' childShards, apart, as the filing reads them for every shard.
+  // The shards each round entry's filing touches, one bit each: apart, as every shard reads
+  // them.
   std::array<uint8_t, roundStates> childShards_{};
   std::atomic<uint32_t> raisedInRound_{0};   // entries whose own bound was above the layer
   std::atomic<bool> completionSeen_{false};  // in this round's analyses
