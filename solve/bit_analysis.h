@@ -167,6 +167,25 @@ class BitAnalysis {
     return summary_;
   }
 
+  // The far part of the state last analysed: the regions at distance t or more, for the least
+  // t >= 2 at which they number at most `cap`. Returns t, or 0 when even the farthest level holds
+  // more.
+  uint32_t farPart(uint32_t cap, Bits<Words>& far) const {
+    far = Bits<Words>{};
+    uint32_t count = 0;
+    uint32_t t = 0;
+    for (uint32_t d = depth_; d-- > 2;) {
+      uint32_t here = 0;
+      for (size_t w = 0; w < Words; ++w)
+        here += static_cast<uint32_t>(std::popcount(levels_[d][w]));
+      if (count + here > cap) break;
+      count += here;
+      t = d;
+      for (size_t w = 0; w < Words; ++w) far[w] |= levels_[d][w];
+    }
+    return t;
+  }
+
   // What the last analyzeLevels or analyze found.
   const StateSummary& lastSummary() const { return summary_; }
 

@@ -1,19 +1,22 @@
 // A* over joined sets with the deadline bound, cut at the length of a beam's answer. The open
 // list is a bucket queue by f = g + h, deepest g first within a bucket. A child enters with the
 // bound its parent's summary gives it; its own analysis, when it is taken, may raise that, and
-// then it waits in the higher bucket. The bound is admissible but not consistent (a raised
-// deadline can fall by two in a move), so f never falls below the parent's (pathmax), and a
+// so may its far part's optimum (solve/far_part.h), and then it waits in the higher bucket. The
+// bound is admissible but not consistent (a raised deadline can fall by two in a move, a far
+// part's optimum by more), so f never falls below the parent's (pathmax), and a
 // closed state reached by a shorter path opens again: every f stays a lower bound on a path
 // through the state, and a state on an optimal path is always waiting with its best g.
 // Restricting a state to its never-worse colour keeps an optimal path from every state.
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "solve/bit_analysis.h"
 #include "solve/exact_parallel.h"
 #include "solve/exact_store.h"
+#include "solve/far_part.h"
 #include "solve/search_common.h"
 #include "solve/solver.h"
 #include "solve/state_analysis.h"
@@ -26,6 +29,10 @@ constexpr uint32_t firstBeamWidth = 16;
 constexpr uint64_t widerBeamAfter = 1 << 16;  // expansions; the width and this grow 16-fold
 constexpr uint32_t lastBeamWidth = 4096;
 constexpr uint32_t expansionsBetweenChecks = 256;
+// A far part's own search: the most it may expand and hold. Far parts of the searches measured
+// need a few hundred expansions, a few thousand at most.
+constexpr uint64_t farPartExpansions = 50'000;
+constexpr size_t farPartBytes = size_t{32} << 20;
 
 // What one exact solve reads and draws on: its inputs, its deadline and its memory. Everything
 // else in ExactSearch belongs to the one search; workers on several threads would share these.
@@ -34,6 +41,7 @@ struct SearchShared {
   const SolveLimits& limits;
   Clock::time_point deadline;
   MemoryBudget budget;
+  bool farParts;  // whether states are bounded by their far parts too; never in a far part's
 };
 
 // A* from the start state, cut at the length of the answer it starts from, which it shortens
@@ -65,9 +73,12 @@ class ExactSearch {
         NodeInfo& info = nodes_.info(node);
         if (info.closed || info.g != g) continue;
         const StateSummary& levels = analyzeLevels(node, info, f);
-        const uint32_t ownF = g + lowerBound(levels, colorCount_);
+        uint32_t ownF = g + lowerBound(levels, colorCount_);
+        if (ownF <= f && farPart_)
+          ownF = std::max(ownF, g + (*farPart_)(analysis_, shared_.limits, shared_.deadline));
         if (ownF > f) {  // its own bound is above the one it entered with
           if (ownF < upperBound_ && !open_.push(ownF, g, node, shared_.budget)) return ended(f);
+          if (timeToStop()) return ended(f);  // a far part's search may have taken a while
           continue;
         }
         if (expansionsSpent(shared_.limits, solution_.expanded)) return ended(f);
@@ -235,7 +246,7 @@ class ExactSearch {
     solution_.moves.push_back(static_cast<uint8_t>(move));
   }
 
-  // Counts an expansion; every so many, whether a stop or the deadline has come.
+  // Counts a state taken; every so many, whether a stop or the deadline has come.
   bool timeToStop() {
     if (++sinceCheck_ < expansionsBetweenChecks) return false;
     sinceCheck_ = 0;
@@ -281,6 +292,10 @@ class ExactSearch {
   // The analysis of the state being expanded; the states met, by node index, found by joined
   // set, and waiting by f and g.
   BitAnalysis<Words> analysis_;
+  SolvedFarParts<Words> solvedFarParts_;
+  std::optional<FarPartBound<Words>> farPart_ =
+      shared_.farParts ? std::make_optional<FarPartBound<Words>>(shared_.graph, solvedFarParts_)
+                       : std::nullopt;
   NodeStore<State> nodes_;
   StateTable table_;
   OpenList open_;
@@ -309,11 +324,29 @@ Solution searchExactly(const RegionGraph& graph, const SolveLimits& limits,
                        Clock::time_point deadline, Solution beam) {
   if (limits.searchThreads > 1)
     return searchInParallel<Words>(graph, limits, deadline, std::move(beam));
-  SearchShared shared{graph, limits, deadline, MemoryBudget{limits.memoryLimitBytes}};
+  SearchShared shared{graph, limits, deadline, MemoryBudget{limits.memoryLimitBytes},
+                      limits.farParts};
   return ExactSearch<Words>(shared, std::move(beam)).run();
 }
 
 }  // namespace
+
+uint32_t farPartMoves(const RegionGraph& part, const SolveLimits& limits,
+                      Clock::time_point deadline) {
+  static_assert(farPartMaxRegions < 128, "a far part's search runs on two words at most");
+  Solution start;
+  start.moves = areaMovesFrom(part, startState(part));
+  start.bound = startLowerBound(part);
+  if (start.moves.size() == start.bound) return start.bound;
+  SolveLimits own;
+  own.expansionLimit = farPartExpansions;
+  own.memoryLimitBytes = farPartBytes;
+  own.stop = limits.stop;
+  SearchShared shared{part, own, deadline, MemoryBudget{own.memoryLimitBytes}, false};
+  const Solution solved = part.regionCount() <= 64 ? ExactSearch<1>(shared, std::move(start)).run()
+                                                   : ExactSearch<2>(shared, std::move(start)).run();
+  return solved.proven ? static_cast<uint32_t>(solved.moves.size()) : solved.bound;
+}
 
 Solution solveExact(const RegionGraph& graph, const SolveLimits& limits) {
   const Clock::time_point deadline = deadlineAfter(limits.timeLimitSeconds);

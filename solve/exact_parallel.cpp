@@ -36,6 +36,7 @@
 
 #include "solve/bit_analysis.h"
 #include "solve/exact_store.h"
+#include "solve/far_part.h"
 #include "solve/rendezvous.h"
 #include "solve/search_common.h"
 #include "solve/state_analysis.h"
@@ -162,6 +163,7 @@ class ParallelSearch {
   void work(uint32_t thread) {
     BitAnalysis<Words> analysis(graph_);
     typename BitAnalysis<Words>::Kept levelsHere;  // of the state it analyses
+    FarPartBound<Words> farPart(graph_, solvedFarParts_);
     bool taken = false;
     for (;;) {
       if (!taken) {
@@ -171,7 +173,8 @@ class ParallelSearch {
       if (step_ == Step::finished) return;
       taken = step_ == Step::going;
       if (!taken) continue;  // the next layer
-      forEachShardFirstOwn(thread, [&](uint32_t s) { analyseFrom(s, analysis, levelsHere); });
+      forEachShardFirstOwn(thread,
+                           [&](uint32_t s) { analyseFrom(s, analysis, levelsHere, farPart); });
       rendezvous_.arrive([&] { noteCompletions(); });
       if (step_ == Step::finished) return;
       forEachClaimedShard(thread, [&](uint32_t s) {
@@ -257,7 +260,7 @@ class ParallelSearch {
   }
 
   void analyseFrom(uint32_t s, BitAnalysis<Words>& analysis,
-                   typename BitAnalysis<Words>::Kept& levelsHere) {
+                   typename BitAnalysis<Words>::Kept& levelsHere, FarPartBound<Words>& farPart) {
     const uint32_t end = shardRoundEnd_[s];
     uint32_t raised = 0;
     for (;;) {
@@ -266,7 +269,7 @@ class ParallelSearch {
       for (uint32_t i = first; i < std::min(first + statesPerClaim, end); ++i) {
         RoundState<Words>& entry = round_[i];
         std::tie(entry.node, entry.g) = shards_[s].taken[i - shardRoundBegin_[s]];
-        analyse(analysis, levelsHere, entry);
+        analyse(analysis, levelsHere, farPart, entry);
         // Its own shard files it, taken to be expanded or to wait in a higher layer.
         childShards_[i] =
             static_cast<uint8_t>(groupByShard(entry) | 1u << (entry.node & (shardCount - 1)));
@@ -279,7 +282,7 @@ class ParallelSearch {
   // The children of one state that can still beat the best answer, with their f raised to at
   // least the layer's.
   void analyse(BitAnalysis<Words>& analysis, typename BitAnalysis<Words>::Kept& levelsHere,
-               RoundState<Words>& entry) {
+               FarPartBound<Words>& farPart, RoundState<Words>& entry) {
     entry.completingMove = noMove;
     entry.raisedF = 0;
     entry.children.clear();
@@ -293,7 +296,9 @@ class ParallelSearch {
     // A state enters with the bound its parent's summary gives; its own may be higher, and then
     // it waits in that layer instead of being expanded now. Its shard files it again.
     const StateSummary& levels = analyzeLevels(analysis, entry);
-    const uint32_t ownBound = lowerBound(levels, colorCount);
+    uint32_t ownBound = lowerBound(levels, colorCount);
+    if (g + ownBound <= f && limits_.farParts)
+      ownBound = std::max(ownBound, farPart(analysis, limits_, deadline_));
     if (g + ownBound > f) {
       entry.raisedF = g + ownBound;
       return;
@@ -646,6 +651,7 @@ class ParallelSearch {
   Solution beamAnswer_;
   uint64_t beamDueAt_ = 0;  // by searchExpanded_
   Rendezvous rendezvous_;
+  SolvedFarParts<Words> solvedFarParts_;  // by all threads
 };
 
 }  // namespace

@@ -25,6 +25,9 @@ struct SolveLimits {
   // Threads one exact search may use. Past one, the search runs in rounds whose answers, limits
   // included, are the same for any count; one runs the plain search.
   uint32_t searchThreads = 1;
+  // Whether exact bounds a state by its far part's own optimum too (solve/far_part.h). Off only
+  // to measure or test the search without it.
+  bool farParts = true;
   const std::atomic<bool>* stop = nullptr;  // when set: return as soon as possible
 };
 

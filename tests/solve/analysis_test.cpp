@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <random>
 
 #include "solve/bit_analysis.h"
+#include "solve/far_part.h"
 #include "solve/state_analysis.h"
 #include "tests/sample_scale.h"
 #include "tests/solve/random_board.h"
@@ -183,14 +185,18 @@ struct BoundTally {
   uint64_t raised = 0;  // bounds above the plain analysis's
   uint64_t lifted = 0;
   uint64_t liftedFarOut = 0;  // of them, where some colour lies 6 or more moves away
+  uint64_t farPartAbove = 0;  // states whose far part bounds them higher than their own bound
 };
 
-// Over every reachable state of the graph with regions left: its bound, and each child's bound
-// as the state gives it, are at most the fewest moves left, and the children's at most one
-// below the state's.
+// Over every reachable state of the graph with regions left: its bound, its far part's bound,
+// and each child's bound as the state gives it, are at most the fewest moves left, and the
+// children's at most one below the state's. One far-part cache serves the whole graph, as in a
+// search.
 void checkBoundsOfEveryState(const RegionGraph& graph, BoundTally& tally) {
   const uint32_t colorCount = graph.colorCount;
   BitAnalysis<1> bits(graph);
+  SolvedFarParts<1> solved;
+  FarPartBound<1> farPart(graph, solved);
   StateAnalysis plain;
   Optima<1> optima(graph);
   optima.from(bits.startState(startRegion));
@@ -209,6 +215,9 @@ void checkBoundsOfEveryState(const RegionGraph& graph, BoundTally& tally) {
       farthest = std::max(farthest, summary.colors[c].farthest);
     tally.liftedFarOut += summary.lifted != 0 && farthest >= 6;
     ASSERT_LE(bound, optimum);
+    const uint32_t farBound = farPart(bits, SolveLimits{}, Clock::time_point::max());
+    ASSERT_LE(farBound, optimum);
+    tally.farPartAbove += farBound > bound;
     const ChildBounds childBound(summary, colorCount);
     for (uint32_t c = 0; c < colorCount; ++c) {
       if (summary.colors[c].frontier == 0) continue;
@@ -252,6 +261,84 @@ TEST(StateAnalysis, LiftedBoundNeverExceedsTheOptimumFarOut) {
     checkBoundsOfEveryState(graph, tally);
   }
   EXPECT_GT(tally.liftedFarOut, boards / 4);
+}
+
+// On boards too large for the exhaustive optima, where far parts are worth solving: along random
+// games, the far-part bound of each state is at most the state's optimum, found by the exact
+// search on the state's own graph (the rest of the board beyond its joined set) with far parts
+// off; and it is above the state's own bound on one state in twenty at least.
+TEST(FarPart, BoundNeverExceedsTheOptimumOnLargerBoards) {
+  std::mt19937 pick(29);
+  SolveLimits withoutFarParts;
+  withoutFarParts.timeLimitSeconds = std::numeric_limits<double>::infinity();
+  withoutFarParts.farParts = false;
+  uint64_t states = 0;
+  uint64_t above = 0;
+  for (uint32_t k = 1; k <= 40 / sampleDivisor; ++k) {
+    const uint32_t side = 10 + pick() % 3;
+    const uint32_t colorCount = 6 + pick() % 5;
+    SCOPED_TRACE(boardName(side, colorCount, 4000 + k));
+    const RegionGraph graph = buildRegionGraph(randomBoard(side, colorCount, 4000 + k));
+    if (graph.regionCount() > 128) continue;
+    BitAnalysis<2> bits(graph);
+    SolvedFarParts<2> solved;
+    FarPartBound<2> farPart(graph, solved);
+    BitState<2> state = bits.startState(startRegion);
+    for (uint32_t move = 0;; ++move) {
+      const StateSummary summary = bits.analyze(state);
+      if (summary.remainingRegions == 0) break;
+      const uint32_t farBound = farPart(bits, withoutFarParts, Clock::time_point::max());
+      if (move % 3 == 0) {  // the optimum costs a search; every third state is enough
+        std::vector<uint32_t> unjoined;
+        for (uint32_t r = 0; r < graph.regionCount(); ++r)
+          if (!testBit(state.joined.data(), r)) unjoined.push_back(r);
+        const Solution rest = solveExact(farPartGraph(graph, unjoined), withoutFarParts);
+        ASSERT_TRUE(rest.proven);
+        ASSERT_LE(farBound, rest.moves.size());
+        ++states;
+        above += farBound > lowerBound(summary, colorCount);
+      }
+      std::vector<uint32_t> moves;
+      for (uint32_t c = 0; c < colorCount; ++c)
+        if (summary.colors[c].frontier > 0) moves.push_back(c);
+      state = bits.child(state, moves[pick() % moves.size()]);
+    }
+  }
+  EXPECT_GT(states, 100u / sampleDivisor);
+  EXPECT_GT(above, states / 20);
+}
+
+// A far part's graph: one region for everything nearer, joined, the far regions after it with
+// their colours and their edges, and the joined region in a colour no neighbour has while
+// there is one, so that every move is open to it.
+TEST(FarPart, GraphJoinsEverythingNearerIntoRegionZero) {
+  // Columns of colours 0 1 2 0 1 and a last one of 3: regions are the columns, left to right.
+  BoardColors board{6, 4, {}};
+  for (uint32_t t = 0; t < 36; ++t) board.colors.push_back(t % 6 == 5 ? 3 : (t % 6) % 3);
+  const RegionGraph graph = buildRegionGraph(board);
+  ASSERT_EQ(graph.regionCount(), 6u);
+  const std::vector<uint32_t> far{3, 4, 5};
+  const RegionGraph part = farPartGraph(graph, far);
+  ASSERT_EQ(part.regionCount(), 4u);
+  EXPECT_EQ(part.color, (std::vector<uint8_t>{1, 0, 1, 3}));
+  EXPECT_EQ(std::vector<uint32_t>(part.neighborsOf(0).begin(), part.neighborsOf(0).end()),
+            std::vector<uint32_t>{1});
+  EXPECT_EQ(std::vector<uint32_t>(part.neighborsOf(2).begin(), part.neighborsOf(2).end()),
+            (std::vector<uint32_t>{1, 3}));
+  EXPECT_EQ(farPartMoves(part, SolveLimits{}, Clock::time_point::max()), 3u);
+  // Both colours next to the joined region: it keeps colour 0, and a move of 0 still counts. On
+  // a 3 x 3 checkerboard with the first two tiles joined, 0 1 0 floods the rest, and no two
+  // moves do.
+  BoardColors checkerboard{3, 2, {0, 1, 0, 1, 0, 1, 0, 1, 0}};
+  const RegionGraph squares = buildRegionGraph(checkerboard);
+  std::vector<uint32_t> rest;
+  for (uint32_t r = 0; r < squares.regionCount(); ++r)
+    if (r != squares.regionOfTile[0] && r != squares.regionOfTile[1]) rest.push_back(r);
+  const RegionGraph wide = farPartGraph(squares, rest);
+  ASSERT_EQ(wide.regionCount(), 8u);
+  EXPECT_EQ(wide.color[0], 0u);
+  EXPECT_EQ(wide.neighborsOf(0).size(), 3u);
+  EXPECT_EQ(farPartMoves(wide, SolveLimits{}, Clock::time_point::max()), 3u);
 }
 
 // The walk over the moves worth trying, on the states of random games it picks its own moves

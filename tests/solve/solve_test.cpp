@@ -206,14 +206,17 @@ TEST(SolveLimits, ExpansionLimitCutsExactAndBeamAtACount) {
   expectSameSolution(solveBeam(graph, 10, expansions(wholeBeam.expanded)), wholeBeam);
 }
 
-// Past 2^16 expansions exact runs a wider beam; its expansions come out of the same budget.
+// Past 2^16 expansions exact runs a wider beam; its expansions come out of the same budget. The
+// far-part bound is off: with it this board takes too few expansions for the beam.
 TEST(SolveLimits, ExactsWiderBeamsSpendTheSameBudget) {
   const BoardColors board = randomBoard(12, 10, 9);  // about 149,000 expansions to prove
   const RegionGraph graph = graphOf(board);
-  const Solution cut = solveExact(graph, expansions(70000));
+  SolveLimits limits = expansions(70000);
+  limits.farParts = false;
+  const Solution cut = solveExact(graph, limits);
   checkCutOff(board, cut);
   EXPECT_EQ(cut.expanded, 70000u);
-  expectSameSolution(solveExact(graph, expansions(70000)), cut);
+  expectSameSolution(solveExact(graph, limits), cut);
 }
 
 TEST(SolveLimits, StopFlagEndsEverySolverWithACompleteAnswer) {
