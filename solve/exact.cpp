@@ -74,7 +74,7 @@ class ExactSearch {
         if (info.closed || info.g != g) continue;
         const StateSummary& levels = analyzeLevels(node, info, f);
         uint32_t ownF = g + lowerBound(levels, colorCount_);
-        if (ownF <= f && farPart_)
+        if (ownF <= f && farPart_ && expansions_ >= farPartsAfter)
           ownF = std::max(ownF, g + (*farPart_)(analysis_, shared_.limits, shared_.deadline));
         if (ownF > f) {  // its own bound is above the one it entered with
           if (ownF < upperBound_ && !open_.push(ownF, g, node, shared_.budget)) return ended(f);

@@ -297,7 +297,7 @@ class ParallelSearch {
     // it waits in that layer instead of being expanded now. Its shard files it again.
     const StateSummary& levels = analyzeLevels(analysis, entry);
     uint32_t ownBound = lowerBound(levels, colorCount);
-    if (g + ownBound <= f && limits_.farParts)
+    if (g + ownBound <= f && limits_.farParts && searchExpanded_ >= farPartsAfter)
       ownBound = std::max(ownBound, farPart(analysis, limits_, deadline_));
     if (g + ownBound > f) {
       entry.raisedF = g + ownBound;

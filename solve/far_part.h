@@ -29,6 +29,10 @@
 // part nearly as large as the state costs as much to solve as the state itself.
 inline constexpr uint32_t farPartMaxRegions = 120;
 
+// A search looks at far parts only once it has expanded this many states: most boards of few
+// colours are proven before far parts would repay their own searches.
+inline constexpr uint64_t farPartsAfter = 4096;
+
 // The region graph of a far part: region 0 stands for everything nearer, joined; the far
 // regions, ascending, follow it in that order.
 RegionGraph farPartGraph(const RegionGraph& graph, std::span<const uint32_t> farRegions);

@@ -101,6 +101,30 @@ TEST(SolveAll, AgreeWithExactOnLargerBoards) {
   }
 }
 
+// Boards whose searches run long enough to bound states by their far parts: the same optimum
+// with far parts and without, and fewer states expanded with them in all.
+TEST(SolveExact, FarPartsKeepTheOptimum) {
+  const uint32_t boards = 16 / sampleDivisor;
+  uint64_t expandedWith = 0;
+  uint64_t expandedWithout = 0;
+  for (uint32_t k = 1; k <= boards; ++k) {
+    const BoardColors board = randomBoard(11 + k % 2, 7 + k % 4, 5000 + k);
+    SCOPED_TRACE("seed " + std::to_string(5000 + k));
+    SolveLimits limits;
+    limits.timeLimitSeconds = std::numeric_limits<double>::infinity();
+    const Solution with = solveExact(graphOf(board), limits);
+    limits.farParts = false;
+    const Solution without = solveExact(graphOf(board), limits);
+    ASSERT_TRUE(with.proven);
+    ASSERT_TRUE(without.proven);
+    EXPECT_EQ(with.moves.size(), without.moves.size());
+    EXPECT_TRUE(completesExactly(board, with.moves));
+    expandedWith += with.expanded;
+    expandedWithout += without.expanded;
+  }
+  EXPECT_LT(expandedWith, expandedWithout);
+}
+
 TEST(SolveAll, HandCheckedBoards) {
   // One colour: already one region.
   checkAllSolvers({4, 3, std::vector<uint8_t>(16, 2)}, 0);

@@ -56,7 +56,7 @@ const std::vector<Signature> expected = {
     {"10x10/6", "area", 5372, 0, 3754, 0xe69d2ae31addb208},
     {"10x10/6", "distance", 4631, 0, 3754, 0xdd07b69a8099e878},
     {"10x10/6", "beam:10", 4389, 0, 3754, 0xfbafcf7390802661},
-    {"10x10/6", "exact", 4375, 300, 3754, 0xe8b1677170ec2ece},
+    {"10x10/6", "exact", 4375, 300, 3754, 0x6ef0c11e7dfddc74},
     {"14x14/6", "greedy", 1067, 0, 644, 0x720a1dc2496e3045},
     {"14x14/6", "area", 992, 0, 644, 0xdf6f87802f9de57b},
     {"14x14/6", "distance", 838, 0, 644, 0x219e6c3b60aa7373},
