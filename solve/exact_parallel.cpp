@@ -21,9 +21,10 @@
 // derives its states' levels from their parents'. What a round keeps passes from thread to
 // thread through memory, which costs the search more than its waits: it keeps no more.
 //
-// The bound need not be consistent. A child's f is raised to its parent's (pathmax: a parent
-// needs at most one move more than its child, so the raised bound stays admissible), so the
-// layers never go back, and a closed state reached again by a shorter path is reopened.
+// The bound need not be consistent (with far parts, solve/far_part.h, it is not). A child's f is
+// raised to its parent's (pathmax: a parent needs at most one move more than its child, so the
+// raised bound stays admissible), so the layers never go back, and a closed state reached again
+// by a shorter path is reopened.
 #include "solve/exact_parallel.h"
 
 #include <algorithm>
@@ -293,8 +294,9 @@ class ParallelSearch {
     const uint32_t f = layer_;
     const uint32_t g = entry.g;
     const uint32_t colorCount = graph_.colorCount;
-    // A state enters with the bound its parent's summary gives; its own may be higher, and then
-    // it waits in that layer instead of being expanded now. Its shard files it again.
+    // A state enters with the bound its parent's summary gives; its own, or its far part's, may
+    // be higher, and then it waits in that layer instead of being expanded now. Its shard files
+    // it again.
     const StateSummary& levels = analyzeLevels(analysis, entry);
     uint32_t ownBound = lowerBound(levels, colorCount);
     if (g + ownBound <= f && limits_.farParts && searchExpanded_ >= farPartsAfter)
