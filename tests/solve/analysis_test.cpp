@@ -185,7 +185,6 @@ struct BoundTally {
   uint64_t raised = 0;  // bounds above the plain analysis's
   uint64_t lifted = 0;
   uint64_t liftedFarOut = 0;  // of them, where some colour lies 6 or more moves away
-  uint64_t farPartAbove = 0;  // states whose far part bounds them higher than their own bound
 };
 
 // Over every reachable state of the graph with regions left: its bound, its far part's bound,
@@ -217,7 +216,6 @@ void checkBoundsOfEveryState(const RegionGraph& graph, BoundTally& tally) {
     ASSERT_LE(bound, optimum);
     const uint32_t farBound = farPart(bits, SolveLimits{}, Clock::time_point::max());
     ASSERT_LE(farBound, optimum);
-    tally.farPartAbove += farBound > bound;
     const ChildBounds childBound(summary, colorCount);
     for (uint32_t c = 0; c < colorCount; ++c) {
       if (summary.colors[c].frontier == 0) continue;
