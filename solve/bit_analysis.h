@@ -186,6 +186,9 @@ class BitAnalysis {
     return t;
   }
 
+  // A region's Zobrist key, as regionKey() gives it, from the table the analysis keeps.
+  uint64_t keyOf(uint32_t region) const { return keys_[region]; }
+
   // What the last analyzeLevels or analyze found.
   const StateSummary& lastSummary() const { return summary_; }
 

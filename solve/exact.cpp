@@ -292,10 +292,12 @@ class ExactSearch {
   // The analysis of the state being expanded; the states met, by node index, found by joined
   // set, and waiting by f and g.
   BitAnalysis<Words> analysis_;
-  SolvedFarParts<Words> solvedFarParts_;
+  // A far part's own search has neither.
+  std::unique_ptr<SolvedFarParts<Words>> solvedFarParts_ =
+      shared_.farParts ? std::make_unique<SolvedFarParts<Words>>() : nullptr;
   std::optional<FarPartBound<Words>> farPart_ =
-      shared_.farParts ? std::make_optional<FarPartBound<Words>>(shared_.graph, solvedFarParts_)
-                       : std::nullopt;
+      solvedFarParts_ ? std::make_optional<FarPartBound<Words>>(shared_.graph, *solvedFarParts_)
+                      : std::nullopt;
   NodeStore<State> nodes_;
   StateTable table_;
   OpenList open_;

@@ -94,7 +94,7 @@ class FarPartBound {
     const uint32_t t = analysis.farPart(cap, far);
     if (t == 0) return 0;
     uint64_t key = 0;
-    forEachBit(far, [&](uint32_t r) { key ^= regionKey(r); });
+    forEachBit(far, [&](uint32_t r) { key ^= analysis.keyOf(r); });
     if (const std::optional<uint32_t> moves = solved_.find(key, far)) return t - 1 + *moves;
     regions_.clear();
     forEachBit(far, [&](uint32_t r) { regions_.push_back(r); });
