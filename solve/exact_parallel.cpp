@@ -18,8 +18,9 @@
 // As in the one-thread search, most states taken are children of states expanded just before,
 // in the last round: a round keeps the analyses of the last layer's children it stores, and
 // elsewhere the levels of the states it expands, so that the next round takes them back or
-// derives its states' levels from their parents'. What a round keeps passes from thread to
-// thread through memory, which costs the search more than its waits: it keeps no more.
+// derives its states' levels from their parents'. What a round keeps costs the search more in
+// memory traffic than its waits, so it keeps no more, and a state is analysed first by the
+// thread that kept what its analysis starts from, in whose cache that likely still is.
 //
 // The bound need not be consistent (with far parts, solve/far_part.h, it is not). A child's f is
 // raised to its parent's (pathmax: a parent needs at most one move more than its child, so the
@@ -32,8 +33,6 @@
 #include <atomic>
 #include <memory>
 #include <thread>
-#include <tuple>
-#include <unordered_map>
 
 #include "solve/bit_analysis.h"
 #include "solve/exact_store.h"
@@ -66,21 +65,88 @@ uint32_t shardOf(uint32_t hash) {
   return hash >> (32 - shardBits);
 }
 
+// What the last round left for a state's analysis: its own analysis, kept when a state of the
+// last layer reached it (restored), or its parent's levels, kept when the parent was expanded
+// (derived from); and the thread that kept it, in whose cache it likely is.
+template <size_t Words>
+struct Origin {
+  uint32_t g = 0;            // the depth it holds for
+  uint32_t parent = noNode;  // for levels derived from, the parent they are of; noNode restores
+  const typename BitAnalysis<Words>::Kept* kept = nullptr;
+  uint8_t thread = 0;
+};
+
+// Local node to value, for the few thousand states of one round: open addressing, emptied in
+// the time its entries take.
+template <class Value>
+class RoundMap {
+ public:
+  Value* find(uint32_t key) {
+    if (keys_.empty()) return nullptr;
+    for (size_t i = slotOf(key);; i = (i + 1) & (keys_.size() - 1)) {
+      if (keys_[i] == key) return &values_[i];
+      if (keys_[i] == noNode) return nullptr;
+    }
+  }
+
+  // The key's value, default-made when new.
+  Value& operator[](uint32_t key) {
+    if (2 * (used_.size() + 1) > keys_.size()) grow();
+    size_t i = slotOf(key);
+    for (; keys_[i] != key; i = (i + 1) & (keys_.size() - 1)) {
+      if (keys_[i] != noNode) continue;
+      keys_[i] = key;
+      values_[i] = Value{};
+      used_.push_back(static_cast<uint32_t>(i));
+      break;
+    }
+    return values_[i];
+  }
+
+  void clear() {
+    for (const uint32_t i : used_) keys_[i] = noNode;
+    used_.clear();
+  }
+
+ private:
+  size_t slotOf(uint32_t key) const {
+    return static_cast<size_t>((key * 0x9e3779b1u) >> 7) & (keys_.size() - 1);
+  }
+
+  void grow() {
+    std::vector<uint32_t> keys(std::max<size_t>(keys_.size() * 2, 1024), noNode);
+    std::vector<Value> values(keys.size());
+    std::swap(keys, keys_);
+    std::swap(values, values_);
+    std::vector<uint32_t> used = std::move(used_);
+    used_.clear();
+    for (const uint32_t i : used) (*this)[keys[i]] = values[i];
+  }
+
+  std::vector<uint32_t> keys_;  // noNode where empty
+  std::vector<Value> values_;
+  std::vector<uint32_t> used_;  // the slots filled, to empty
+};
+
+// A state taken for the round, and what the last round left for its analysis, if anything.
+template <size_t Words>
+struct Taken {
+  uint32_t node;
+  uint32_t g;
+  Origin<Words> origin;
+};
+
 template <size_t Words>
 struct Shard {
   using State = BitState<Words>;
-  using Kept = typename BitAnalysis<Words>::Kept;
   Shard(size_t bytes, uint32_t fLimit) : budget{bytes}, open(fLimit) {}
   MemoryBudget budget;
   NodeStore<State> nodes;
   StateTable table;
   OpenList open;
-  std::vector<std::pair<uint32_t, uint32_t>> taken;  // this round's states: global node, g
-  // The states the last round stored with their analysis, by local node: the g it holds for,
-  // and the analysis, in the last round's entries.
-  std::unordered_map<uint32_t, std::pair<uint32_t, const Kept*>> analysed;
-  // The states the last round expanded, by local node, with their levels for their children's.
-  std::unordered_map<uint32_t, const Kept*> expanded;
+  std::vector<Taken<Words>> taken;  // this round's states, by global node
+  // What the last round kept for the analyses of its states, by local node.
+  RoundMap<Origin<Words>> origins;
   bool spent = false;  // its budget ran out
 };
 
@@ -98,6 +164,8 @@ template <size_t Words>
 struct RoundState {
   uint32_t node;
   uint32_t g;
+  Origin<Words> origin;  // what its analysis starts from
+  uint8_t analysedBy = 0;
   uint8_t completingMove = noMove;  // a move that completes the board
   uint32_t raisedF = 0;             // its own bound's f, when above the layer: it waits there
   std::vector<Child<BitState<Words>>> children;  // grouped by shard, from shardBegin[s]
@@ -146,7 +214,7 @@ class ParallelSearch {
         std::all_of(shards_.begin(), shards_.end(),
                     [](Shard<Words>& shard) { return shard.table.init(shard.budget); }) &&
         reach(Child<State>{analysis.startState(startRegion), start, startBound_, 0, noMove}, noNode,
-              0);
+              0, Origin<Words>{});
     if (!started) {
       cutShort();
       return std::move(solution_);
@@ -174,8 +242,7 @@ class ParallelSearch {
       if (step_ == Step::finished) return;
       taken = step_ == Step::going;
       if (!taken) continue;  // the next layer
-      forEachShardFirstOwn(thread,
-                           [&](uint32_t s) { analyseFrom(s, analysis, levelsHere, farPart); });
+      analyseRound(thread, analysis, levelsHere, farPart);
       rendezvous_.arrive([&] { noteCompletions(); });
       if (step_ == Step::finished) return;
       forEachClaimedShard(thread, [&](uint32_t s) {
@@ -222,7 +289,12 @@ class ParallelSearch {
       NodeInfo& info = shard.nodes.info(local);
       if (info.closed || info.g != g) continue;  // expanded already, or reached by a shorter way
       info.closed = true;
-      shard.taken.push_back({local << shardBits | s, g});
+      Origin<Words> origin;
+      if (const Origin<Words>* kept = shard.origins.find(local);
+          kept != nullptr && kept->g == g &&
+          (kept->parent == noNode || kept->parent == info.parent))
+        origin = *kept;
+      shard.taken.push_back({local << shardBits | s, g, origin});
     }
   }
 
@@ -235,10 +307,8 @@ class ParallelSearch {
     for (const Shard<Words>& shard : shards_)
       roundSize_ += static_cast<uint32_t>(shard.taken.size());
     if (roundSize_ == 0) {
-      for (Shard<Words>& shard : shards_) {  // of the layer done
-        shard.analysed.clear();
-        shard.expanded.clear();
-      }
+      // A kept analysis looked for a lift only where its bound fit the layer done.
+      for (Shard<Words>& shard : shards_) shard.origins.clear();
       if (++layer_ < upperBound_)
         step_ = Step::nextLayer;
       else
@@ -249,32 +319,47 @@ class ParallelSearch {
     if (limits_.expansionLimit != 0)
       roundSize_ = static_cast<uint32_t>(
           std::min<uint64_t>(roundSize_, limits_.expansionLimit - solution_.expanded));
-    // The round's states of each shard, a few at a time to whichever thread asks.
-    uint32_t begin = 0;
-    for (uint32_t s = 0; s < shardCount; ++s) {
-      shardRoundBegin_[s] = begin;
-      nextToAnalyse_[s].store(begin, std::memory_order_relaxed);
-      begin = std::min(begin + static_cast<uint32_t>(shards_[s].taken.size()), roundSize_);
-      shardRoundEnd_[s] = begin;
+    // The round's states, in shard order. Each goes first to the thread that kept what its
+    // analysis starts from, else to its shard's, whose nodes that thread filed.
+    for (std::vector<uint32_t>& entries : threadEntries_) entries.clear();
+    uint32_t i = 0;
+    for (uint32_t s = 0; s < shardCount && i < roundSize_; ++s) {
+      for (const Taken<Words>& taken : shards_[s].taken) {
+        if (i == roundSize_) break;
+        RoundState<Words>& entry = round_[i];
+        entry.node = taken.node;
+        entry.g = taken.g;
+        entry.origin = taken.origin;
+        const uint32_t thread = taken.origin.kept != nullptr ? taken.origin.thread : s % threads_;
+        threadEntries_[thread].push_back(i++);
+      }
     }
+    for (uint32_t t = 0; t < threads_; ++t) nextOfThread_[t].store(0, std::memory_order_relaxed);
     step_ = Step::going;
   }
 
-  void analyseFrom(uint32_t s, BitAnalysis<Words>& analysis,
-                   typename BitAnalysis<Words>::Kept& levelsHere, FarPartBound<Words>& farPart) {
-    const uint32_t end = shardRoundEnd_[s];
+  // The thread's own states of the round, a few at a time, and then the others' still left.
+  void analyseRound(uint32_t thread, BitAnalysis<Words>& analysis,
+                    typename BitAnalysis<Words>::Kept& levelsHere, FarPartBound<Words>& farPart) {
     uint32_t raised = 0;
-    for (;;) {
-      const uint32_t first = nextToAnalyse_[s].fetch_add(statesPerClaim, std::memory_order_relaxed);
-      if (first >= end) break;
-      for (uint32_t i = first; i < std::min(first + statesPerClaim, end); ++i) {
-        RoundState<Words>& entry = round_[i];
-        std::tie(entry.node, entry.g) = shards_[s].taken[i - shardRoundBegin_[s]];
-        analyse(analysis, levelsHere, farPart, entry);
-        // Its own shard files it, taken to be expanded or to wait in a higher layer.
-        childShards_[i] =
-            static_cast<uint8_t>(groupByShard(entry) | 1u << (entry.node & (shardCount - 1)));
-        raised += entry.raisedF != 0;
+    for (uint32_t k = 0; k < threads_; ++k) {
+      const uint32_t t = (thread + k) % threads_;
+      const std::vector<uint32_t>& entries = threadEntries_[t];
+      const uint32_t end = static_cast<uint32_t>(entries.size());
+      for (;;) {
+        const uint32_t first =
+            nextOfThread_[t].fetch_add(statesPerClaim, std::memory_order_relaxed);
+        if (first >= end) break;
+        for (uint32_t j = first; j < std::min(first + statesPerClaim, end); ++j) {
+          const uint32_t i = entries[j];
+          RoundState<Words>& entry = round_[i];
+          entry.analysedBy = static_cast<uint8_t>(thread);
+          analyse(analysis, levelsHere, farPart, entry);
+          // Its own shard files it, taken to be expanded or to wait in a higher layer.
+          childShards_[i] =
+              static_cast<uint8_t>(groupByShard(entry) | 1u << (entry.node & (shardCount - 1)));
+          raised += entry.raisedF != 0;
+        }
       }
     }
     raisedInRound_.fetch_add(raised, std::memory_order_relaxed);
@@ -394,30 +479,13 @@ class ParallelSearch {
   // derived from its parent's when the last round expanded that, and afresh otherwise. Only a
   // bound that just fits the layer is looked at for a lift, the one thing a lift could change.
   const StateSummary& analyzeLevels(BitAnalysis<Words>& analysis, const RoundState<Words>& entry) {
-    const uint32_t g = entry.g;
-    const uint32_t liftAt = layer_ - g;
-    if (const typename BitAnalysis<Words>::Kept* stored = analysedLastRound(entry.node, g))
-      return analysis.restore(*stored);
-    const NodeInfo& info = infoOf(entry.node);
-    if (const typename BitAnalysis<Words>::Kept* parent = expandedLastRound(info.parent))
-      return analysis.analyzeChildLevels(*parent, stateOf(entry.node), info.move, liftAt);
+    const uint32_t liftAt = layer_ - entry.g;
+    const Origin<Words>& origin = entry.origin;
+    if (origin.kept != nullptr && origin.parent == noNode) return analysis.restore(*origin.kept);
+    if (origin.kept != nullptr)
+      return analysis.analyzeChildLevels(*origin.kept, stateOf(entry.node), infoOf(entry.node).move,
+                                         liftAt);
     return analysis.analyzeLevels(stateOf(entry.node), liftAt);
-  }
-
-  // The kept levels of `node` when the last round expanded it, or null.
-  const typename BitAnalysis<Words>::Kept* expandedLastRound(uint32_t node) const {
-    if (node == noNode) return nullptr;
-    const Shard<Words>& shard = shards_[node & (shardCount - 1)];
-    const auto found = shard.expanded.find(node >> shardBits);
-    return found == shard.expanded.end() ? nullptr : found->second;
-  }
-
-  // The analysis of `node` at depth g that the last round stored, or null.
-  const typename BitAnalysis<Words>::Kept* analysedLastRound(uint32_t node, uint32_t g) const {
-    const Shard<Words>& shard = shards_[node & (shardCount - 1)];
-    const auto found = shard.analysed.find(node >> shardBits);
-    if (found == shard.analysed.end() || found->second.first != g) return nullptr;
-    return found->second.second;
   }
 
   // The frontier keys of the moves' colours, read before the summary is overwritten.
@@ -453,8 +521,7 @@ class ParallelSearch {
   // The children that belong to shard s, in round order.
   void fileChildren(uint32_t s) {
     Shard<Words>& shard = shards_[s];
-    shard.analysed.clear();  // the last round's, taken back by now
-    shard.expanded.clear();
+    shard.origins.clear();  // the last round's, taken by now
     for (uint32_t i = 0; i < roundSize_; ++i) {
       if (i + prefetchAhead < roundSize_) prefetchSlots(i + prefetchAhead, s);
       if (((childShards_[i] >> s) & 1) == 0) continue;
@@ -465,19 +532,28 @@ class ParallelSearch {
         shards_[s].spent = true;
         return;
       }
-      if (own && parent.keptLevels)
-        shard.expanded.emplace(parent.node >> shardBits, parent.kept.get());
       for (uint32_t k = parent.shardBegin[s]; k < parent.shardBegin[s + 1]; ++k) {
         const Child<State>& child = parent.children[k];
         if (child.f >= upperBound_) continue;
-        const typename BitAnalysis<Words>::Kept* kept =
-            child.kept == noMove ? nullptr : &parent.keptChildren[child.kept];
-        if (!reach(child, parent.node, parent.g + 1, kept)) {
+        if (!reach(child, parent.node, parent.g + 1, keptFor(parent, child))) {
           shards_[s].spent = true;
           return;
         }
       }
     }
+  }
+
+  // What the child's analysis may start from: its own, kept by its parent's, or its parent's
+  // levels.
+  static Origin<Words> keptFor(const RoundState<Words>& parent, const Child<State>& child) {
+    Origin<Words> origin{parent.g + 1, noNode, nullptr, parent.analysedBy};
+    if (child.kept != noMove) {
+      origin.kept = &parent.keptChildren[child.kept];
+    } else if (parent.keptLevels) {
+      origin.parent = parent.node;
+      origin.kept = parent.kept.get();
+    }
+    return origin;
   }
 
   // The table slots of an entry's children in shard s, asked for a few entries before they
@@ -513,16 +589,16 @@ class ParallelSearch {
   }
 
   // Adds the child's state to its shard, or lowers its g, reopening it if it was expanded, with
-  // its analysis when the child has one; false when the shard's budget is spent.
-  bool reach(const Child<State>& child, uint32_t parent, uint32_t g,
-             const typename BitAnalysis<Words>::Kept* kept = nullptr) {
+  // what its analysis may start from; false when the shard's budget is spent.
+  bool reach(const Child<State>& child, uint32_t parent, uint32_t g, const Origin<Words>& origin) {
     Shard<Words>& shard = shards_[shardOf(child.hash)];
     size_t slot = 0;
     uint32_t local = shard.table.find(child.hash, child.state, shard.nodes, slot);
     const NodeInfo info{child.hash, parent, static_cast<uint16_t>(g), child.move, false};
     if (local != noNode) {
       NodeInfo& known = shard.nodes.info(local);
-      if (known.g == g && kept != nullptr) shard.analysed.try_emplace(local, g, kept);
+      if (known.g == g && (origin.parent == noNode || known.parent == parent))
+        note(shard, local, origin);
       if (known.g <= g) return true;
       known = info;
     } else {
@@ -532,8 +608,19 @@ class ParallelSearch {
       shard.nodes.info(local) = info;
       if (!shard.table.insert(slot, child.hash, local, shard.budget)) return false;
     }
-    if (kept != nullptr) shard.analysed.insert_or_assign(local, std::pair{g, kept});
+    // Anything noted at the state's old depth no longer fits it.
+    if (origin.kept != nullptr) shard.origins[local] = origin;
     return shard.open.push(child.f, g, local, shard.budget);
+  }
+
+  // Notes what the analysis of a state stored at the origin's depth may start from, unless it
+  // has better: its own analysis is better than its parent's levels, and the first is kept.
+  static void note(Shard<Words>& shard, uint32_t local, const Origin<Words>& origin) {
+    if (origin.kept == nullptr) return;
+    Origin<Words>& noted = shard.origins[local];
+    if (noted.kept == nullptr || noted.g != origin.g ||
+        (noted.parent != noNode && origin.parent == noNode))
+      noted = origin;
   }
 
   // A wider beam's answer replaces the best one when shorter, as in the one-thread search.
@@ -642,10 +729,9 @@ class ParallelSearch {
   std::atomic<uint32_t> raisedInRound_{0};   // entries whose own bound was above the layer
   std::atomic<bool> completionSeen_{false};  // in this round's analyses
   std::array<std::atomic<bool>, shardCount> shardClaimed_{};  // in a step by shards
-  // Each shard's states in the round: the first, the next to analyse, and the end.
-  std::array<uint32_t, shardCount> shardRoundBegin_{};
-  std::array<std::atomic<uint32_t>, shardCount> nextToAnalyse_{};
-  std::array<uint32_t, shardCount> shardRoundEnd_{};
+  // The round's entries each thread analyses first, and the next of them to claim.
+  std::array<std::vector<uint32_t>, shardCount> threadEntries_;
+  std::array<std::atomic<uint32_t>, shardCount> nextOfThread_{};
   // The wider beam running beside the search, and when its answer is due.
   std::thread beam_;
   SolveLimits beamLimits_;
