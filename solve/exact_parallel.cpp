@@ -321,17 +321,16 @@ class ParallelSearch {
           std::min<uint64_t>(roundSize_, limits_.expansionLimit - solution_.expanded));
     // The round's states, in shard order. Each goes first to the thread that kept what its
     // analysis starts from, else to its shard's, whose nodes that thread filed.
+    // The entries are written by the threads that analyse them, not here, so that they need not
+    // pass from this thread's cache to theirs.
     for (std::vector<uint32_t>& entries : threadEntries_) entries.clear();
     uint32_t i = 0;
     for (uint32_t s = 0; s < shardCount && i < roundSize_; ++s) {
+      shardRoundBegin_[s] = i;
       for (const Taken<Words>& taken : shards_[s].taken) {
         if (i == roundSize_) break;
-        RoundState<Words>& entry = round_[i];
-        entry.node = taken.node;
-        entry.g = taken.g;
-        entry.origin = taken.origin;
         const uint32_t thread = taken.origin.kept != nullptr ? taken.origin.thread : s % threads_;
-        threadEntries_[thread].push_back(i++);
+        threadEntries_[thread].push_back(i++ << shardBits | s);
       }
     }
     for (uint32_t t = 0; t < threads_; ++t) nextOfThread_[t].store(0, std::memory_order_relaxed);
@@ -351,8 +350,13 @@ class ParallelSearch {
             nextOfThread_[t].fetch_add(statesPerClaim, std::memory_order_relaxed);
         if (first >= end) break;
         for (uint32_t j = first; j < std::min(first + statesPerClaim, end); ++j) {
-          const uint32_t i = entries[j];
+          const uint32_t i = entries[j] >> shardBits;
+          const uint32_t s = entries[j] & (shardCount - 1);
+          const Taken<Words>& taken = shards_[s].taken[i - shardRoundBegin_[s]];
           RoundState<Words>& entry = round_[i];
+          entry.node = taken.node;
+          entry.g = taken.g;
+          entry.origin = taken.origin;
           entry.analysedBy = static_cast<uint8_t>(thread);
           analyse(analysis, levelsHere, farPart, entry);
           // Its own shard files it, taken to be expanded or to wait in a higher layer.
@@ -729,7 +733,9 @@ class ParallelSearch {
   std::atomic<uint32_t> raisedInRound_{0};   // entries whose own bound was above the layer
   std::atomic<bool> completionSeen_{false};  // in this round's analyses
   std::array<std::atomic<bool>, shardCount> shardClaimed_{};  // in a step by shards
-  // The round's entries each thread analyses first, and the next of them to claim.
+  std::array<uint32_t, shardCount> shardRoundBegin_{};  // the round's first entry of each shard
+  // The round's entries each thread analyses first, with their shards, and the next of them to
+  // claim.
   std::array<std::vector<uint32_t>, shardCount> threadEntries_;
   std::array<std::atomic<uint32_t>, shardCount> nextOfThread_{};
   // The wider beam running beside the search, and when its answer is due.
