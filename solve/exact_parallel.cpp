@@ -11,9 +11,9 @@
 // Hash-distributed A*, with children sent to their owners through queues and every thread on
 // its own, would spare the waits, but its order of expansions follows the timing of the
 // threads, and a limited search could not be repeated. Here a round costs two short waits
-// against a thousand analyses, and the deepest-first dive of the layer that finds the answer
-// expands a few rounds more than one thread does, at most. (Larger rounds wait less but dive
-// wider: four times this size cost up to a quarter more CPU on hard boards.)
+// against a thousand analyses. (Larger rounds wait less but dive wider: four times this size
+// cost up to a quarter more CPU on hard boards.) In the layer that finds the answer, where one
+// thread's deepest-first dive finds it in a few expansions, rounds start narrow.
 //
 // As in the one-thread search, most states taken are children of states expanded just before,
 // in the last round: a round keeps the analyses of the last layer's children it stores, and
@@ -49,6 +49,12 @@ constexpr uint32_t shardBits = 3;
 constexpr uint32_t shardCount = 1u << shardBits;
 static_assert(shardCount <= 8, "a round state marks its children's shards in one byte");
 constexpr uint32_t statesPerShard = 128;  // taken from each shard a round
+// In the last layer below the best answer, a round takes a few states a shard for its first
+// rounds, and then twice as many each round: the deepest-first dive that finds an answer, when
+// the layer holds one, stays nearly as narrow as one thread's, where full rounds would expand a
+// thousand states for each step down; a layer that holds none soon has full rounds again.
+constexpr uint32_t narrowStates = 2;
+constexpr uint32_t narrowRounds = 16;
 constexpr uint32_t roundStates = shardCount * statesPerShard;
 // Local node indices leave the shard's bits free, and all ones stays noNode.
 constexpr uint32_t localNodeLimit = (1u << (32 - shardBits)) - 1;
@@ -203,6 +209,7 @@ class ParallelSearch {
     shards_.reserve(shardCount);
     for (uint32_t s = 0; s < shardCount; ++s)
       shards_.emplace_back(limits.memoryLimitBytes / shardCount, upperBound_);
+    limitTaking();
     round_.resize(roundStates);
     lastRound_.resize(roundStates);
   }
@@ -285,7 +292,7 @@ class ParallelSearch {
     shard.taken.clear();
     uint32_t g = 0;
     uint32_t local = 0;
-    while (shard.taken.size() < statesPerShard && shard.open.pop(layer_, g, local)) {
+    while (shard.taken.size() < takeLimit_ && shard.open.pop(layer_, g, local)) {
       NodeInfo& info = shard.nodes.info(local);
       if (info.closed || info.g != g) continue;  // expanded already, or reached by a shorter way
       info.closed = true;
@@ -309,10 +316,13 @@ class ParallelSearch {
     if (roundSize_ == 0) {
       // A kept analysis looked for a lift only where its bound fit the layer done.
       for (Shard<Words>& shard : shards_) shard.origins.clear();
-      if (++layer_ < upperBound_)
+      if (++layer_ < upperBound_) {
         step_ = Step::nextLayer;
-      else
+        lastLayerRounds_ = 0;
+        limitTaking();
+      } else {
         proven();
+      }
       return;
     }
     if (expansionsSpent(limits_, solution_.expanded)) return cutShort();
@@ -520,6 +530,20 @@ class ParallelSearch {
     // that only went up a layer.
     searchExpanded_ += roundSize_ - raisedInRound_.exchange(0, std::memory_order_relaxed);
     if (upperBound_ <= layer_) proven();  // every shorter answer was ruled out by the layers
+    limitTaking();
+  }
+
+  // How many states the next round takes from each shard.
+  void limitTaking() {
+    if (layer_ + 1 != upperBound_) {
+      takeLimit_ = statesPerShard;
+      lastLayerRounds_ = 0;
+      return;
+    }
+    const uint32_t doublings =
+        lastLayerRounds_ < narrowRounds ? 0 : std::min(lastLayerRounds_ - narrowRounds, 7u);
+    takeLimit_ = std::min(statesPerShard, narrowStates << doublings);
+    ++lastLayerRounds_;
   }
 
   // The children that belong to shard s, in round order.
@@ -720,6 +744,8 @@ class ParallelSearch {
   uint32_t layer_;
   Step step_ = Step::going;
   uint32_t roundSize_ = 0;
+  uint32_t takeLimit_ = statesPerShard;  // states taken from each shard a round
+  uint32_t lastLayerRounds_ = 0;         // rounds taken so far in the last layer
   uint64_t searchExpanded_ = 0;  // by the A* alone, raised states not counted: the beams' schedule
   uint64_t nextBeamAt_ = widerBeamAfter;
   uint32_t beamWidth_ = firstBeamWidth;
