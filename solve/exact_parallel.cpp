@@ -49,10 +49,10 @@ constexpr uint32_t shardBits = 3;
 constexpr uint32_t shardCount = 1u << shardBits;
 static_assert(shardCount <= 8, "a round state marks its children's shards in one byte");
 constexpr uint32_t statesPerShard = 128;  // taken from each shard a round
-// In the last layer below the best answer, a round takes a few states a shard for its first
-// rounds, and then twice as many each round: the deepest-first dive that finds an answer, when
-// the layer holds one, stays nearly as narrow as one thread's, where full rounds would expand a
-// thousand states for each step down; a layer that holds none soon has full rounds again.
+// A layer's first rounds take a few states a shard, and then twice as many each round: the
+// deepest-first dive that finds an answer, in the layer that holds one, stays nearly as narrow
+// as one thread's, where full rounds would expand a thousand states for each step down; the
+// other layers, which are expanded whole, soon have full rounds.
 constexpr uint32_t narrowStates = 2;
 constexpr uint32_t narrowRounds = 16;
 constexpr uint32_t roundStates = shardCount * statesPerShard;
@@ -318,7 +318,7 @@ class ParallelSearch {
       for (Shard<Words>& shard : shards_) shard.origins.clear();
       if (++layer_ < upperBound_) {
         step_ = Step::nextLayer;
-        lastLayerRounds_ = 0;
+        layerRounds_ = 0;
         limitTaking();
       } else {
         proven();
@@ -530,20 +530,15 @@ class ParallelSearch {
     // that only went up a layer.
     searchExpanded_ += roundSize_ - raisedInRound_.exchange(0, std::memory_order_relaxed);
     if (upperBound_ <= layer_) proven();  // every shorter answer was ruled out by the layers
+    ++layerRounds_;
     limitTaking();
   }
 
   // How many states the next round takes from each shard.
   void limitTaking() {
-    if (layer_ + 1 != upperBound_) {
-      takeLimit_ = statesPerShard;
-      lastLayerRounds_ = 0;
-      return;
-    }
     const uint32_t doublings =
-        lastLayerRounds_ < narrowRounds ? 0 : std::min(lastLayerRounds_ - narrowRounds, 7u);
+        layerRounds_ < narrowRounds ? 0 : std::min(layerRounds_ - narrowRounds, 7u);
     takeLimit_ = std::min(statesPerShard, narrowStates << doublings);
-    ++lastLayerRounds_;
   }
 
   // The children that belong to shard s, in round order.
@@ -745,7 +740,7 @@ class ParallelSearch {
   Step step_ = Step::going;
   uint32_t roundSize_ = 0;
   uint32_t takeLimit_ = statesPerShard;  // states taken from each shard a round
-  uint32_t lastLayerRounds_ = 0;         // rounds taken so far in the last layer
+  uint32_t layerRounds_ = 0;             // rounds taken so far in the layer
   uint64_t searchExpanded_ = 0;  // by the A* alone, raised states not counted: the beams' schedule
   uint64_t nextBeamAt_ = widerBeamAfter;
   uint32_t beamWidth_ = firstBeamWidth;
