@@ -38,6 +38,7 @@
 #include "solve/exact_store.h"
 #include "solve/far_part.h"
 #include "solve/rendezvous.h"
+#include "solve/round_map.h"
 #include "solve/search_common.h"
 #include "solve/state_analysis.h"
 
@@ -80,58 +81,6 @@ struct Origin {
   uint32_t parent = noNode;  // for levels derived from, the parent they are of; noNode restores
   const typename BitAnalysis<Words>::Kept* kept = nullptr;
   uint8_t thread = 0;
-};
-
-// Local node to value, for the few thousand states of one round: open addressing, emptied in
-// the time its entries take.
-template <class Value>
-class RoundMap {
- public:
-  Value* find(uint32_t key) {
-    if (keys_.empty()) return nullptr;
-    for (size_t i = slotOf(key);; i = (i + 1) & (keys_.size() - 1)) {
-      if (keys_[i] == key) return &values_[i];
-      if (keys_[i] == noNode) return nullptr;
-    }
-  }
-
-  // The key's value, default-made when new.
-  Value& operator[](uint32_t key) {
-    if (2 * (used_.size() + 1) > keys_.size()) grow();
-    size_t i = slotOf(key);
-    for (; keys_[i] != key; i = (i + 1) & (keys_.size() - 1)) {
-      if (keys_[i] != noNode) continue;
-      keys_[i] = key;
-      values_[i] = Value{};
-      used_.push_back(static_cast<uint32_t>(i));
-      break;
-    }
-    return values_[i];
-  }
-
-  void clear() {
-    for (const uint32_t i : used_) keys_[i] = noNode;
-    used_.clear();
-  }
-
- private:
-  size_t slotOf(uint32_t key) const {
-    return static_cast<size_t>((key * 0x9e3779b1u) >> 7) & (keys_.size() - 1);
-  }
-
-  void grow() {
-    std::vector<uint32_t> keys(std::max<size_t>(keys_.size() * 2, 1024), noNode);
-    std::vector<Value> values(keys.size());
-    std::swap(keys, keys_);
-    std::swap(values, values_);
-    std::vector<uint32_t> used = std::move(used_);
-    used_.clear();
-    for (const uint32_t i : used) (*this)[keys[i]] = values[i];
-  }
-
-  std::vector<uint32_t> keys_;  // noNode where empty
-  std::vector<Value> values_;
-  std::vector<uint32_t> used_;  // the slots filled, to empty
 };
 
 // A state taken for the round, and what the last round left for its analysis, if anything.
