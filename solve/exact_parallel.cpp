@@ -279,9 +279,9 @@ class ParallelSearch {
       roundSize_ = static_cast<uint32_t>(
           std::min<uint64_t>(roundSize_, limits_.expansionLimit - solution_.expanded));
     // The round's states, in shard order. Each goes first to the thread that kept what its
-    // analysis starts from, else to its shard's, whose nodes that thread filed.
-    // The entries are written by the threads that analyse them, not here, so that they need not
-    // pass from this thread's cache to theirs.
+    // analysis starts from, else to its shard's, whose nodes that thread filed. Their entries
+    // are written by the threads that analyse them, not here, so that they need not pass from
+    // this thread's cache to theirs.
     for (std::vector<uint32_t>& entries : threadEntries_) entries.clear();
     uint32_t i = 0;
     for (uint32_t s = 0; s < shardCount && i < roundSize_; ++s) {
