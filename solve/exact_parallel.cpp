@@ -17,11 +17,13 @@
 // expansions, rounds start narrow.
 //
 // As in the one-thread search, most states taken are children of states expanded just before,
-// in the last round: a round keeps the analyses of the last layer's children it stores, and
-// elsewhere the levels of the states it expands, so that the next round takes them back or
-// derives its states' levels from their parents'. What a round keeps costs the search more in
-// memory traffic than its waits, so it keeps no more, and a state is analysed first by the
-// thread that kept what its analysis starts from, in whose cache that likely still is.
+// in the last round: a round keeps the levels of the states it expands, from which the next
+// round derives its states' levels. What a round keeps costs the search more in memory traffic
+// than its waits, so it keeps no more, and a state is analysed first by the thread that kept
+// its parent's levels, in whose cache they likely still are. In the last layer below the best
+// answer, where most of the time goes on hard boards, a state is expanded together with every
+// state below it that stays in the layer, depth first, as one thread would: a dive, whose
+// levels stay in cache from one step down to the next.
 //
 // The bound need not be consistent (with far parts, solve/far_part.h, it is not). A child's f is
 // raised to its parent's (pathmax: a parent needs at most one move more than its child, so the
@@ -62,7 +64,8 @@ constexpr uint32_t roundStates = shardCount * statesPerShard;
 constexpr uint32_t localNodeLimit = (1u << (32 - shardBits)) - 1;
 constexpr uint32_t statesPerClaim = 4;  // states a thread claims at once to analyse
 constexpr uint32_t prefetchAhead = 4;   // round entries whose children's slots the filing asks for
-constexpr uint8_t noMove = 0xff;
+constexpr uint32_t checkEveryDived = 1024;  // states a dive expands between looks at the clock
+constexpr size_t smallSort = 32;            // children sorted in place, without a buffer
 
 // The one-thread search's beams: wider ones as the search runs long (see exact.cpp).
 constexpr uint32_t firstBeamWidth = 16;
@@ -73,13 +76,13 @@ uint32_t shardOf(uint32_t hash) {
   return hash >> (32 - shardBits);
 }
 
-// What the last round left for a state's analysis: its own analysis, kept when a state of the
-// last layer reached it (restored), or its parent's levels, kept when the parent was expanded
-// (derived from); and the thread that kept it, in whose cache it likely is.
+// What the last round left for a state's analysis: its parent's levels, kept when the parent
+// was expanded, from which its own derive; and the thread that kept them, in whose cache they
+// likely are.
 template <size_t Words>
 struct Origin {
-  uint32_t g = 0;            // the depth it holds for
-  uint32_t parent = noNode;  // for levels derived from, the parent they are of; noNode restores
+  uint32_t g = 0;  // the depth it holds for
+  uint32_t parent = noNode;
   const typename BitAnalysis<Words>::Kept* kept = nullptr;
   uint8_t thread = 0;
 };
@@ -112,7 +115,25 @@ struct Child {
   uint32_t hash;
   uint32_t f;
   uint8_t move;
-  uint8_t kept;  // its analysis among its parent's keptChildren, or noMove
+  bool dived = false;  // expanded already, by its round state's dive
+  uint16_t depth = 1;  // moves below its round state
+};
+
+// What a thread keeps through one state's dive down the last layer: the levels of the states on
+// the way, from which their children's derive; the states the dive reached, by hash; and the
+// moves from the round's state down to the one expanded.
+template <size_t Words>
+struct Dive {
+  struct Reached {
+    BitState<Words> state;
+    uint32_t g;
+    uint32_t next;  // 1 + the index of the next with the same hash, or 0
+  };
+  std::vector<typename BitAnalysis<Words>::Kept> levels;  // by depth below the round's state
+  RoundMap<uint32_t> firstReached;                        // by hash: 1 + an index into reached
+  std::vector<Reached> reached;
+  std::vector<Child<BitState<Words>>> pending;  // the children of the states on the way
+  std::vector<uint8_t> moves;
 };
 
 // A state taken for this round, with what its analysis found.
@@ -122,16 +143,14 @@ struct RoundState {
   uint32_t g;
   Origin<Words> origin;  // what its analysis starts from
   uint8_t analysedBy = 0;
-  uint8_t completingMove = noMove;  // a move that completes the board
+  uint32_t dived = 0;               // states its dive expanded
+  std::vector<uint8_t> completion;  // moves from it that complete the board, if any were found
   uint32_t raisedF = 0;             // its own bound's f, when above the layer: it waits there
   std::vector<Child<BitState<Words>>> children;  // grouped by shard, from shardBegin[s]
-  std::array<uint8_t, shardCount + 1> shardBegin{};
-  // The analyses of children of the last layer, which the next round takes back; the bytes
-  // they grew by this round, which its shard charges.
-  std::vector<typename BitAnalysis<Words>::Kept> keptChildren;
-  // Its own levels, when it is expanded and its children are not analysed in this round, for
-  // theirs in the next: apart, so that the filing, which reads every entry once for each
-  // shard, reads small ones.
+  std::array<uint32_t, shardCount + 1> shardBegin{};
+  // Its own levels, when it is expanded outside the last layer, for its children's in the next
+  // round, and the bytes they grew by, which its shard charges: apart, so that the filing,
+  // which reads every entry once for each shard, reads small ones.
   bool keptLevels = false;
   std::unique_ptr<typename BitAnalysis<Words>::Kept> kept =
       std::make_unique<typename BitAnalysis<Words>::Kept>();
@@ -170,8 +189,8 @@ class ParallelSearch {
     const bool started =
         std::all_of(shards_.begin(), shards_.end(),
                     [](Shard<Words>& shard) { return shard.table.init(shard.budget); }) &&
-        reach(Child<State>{analysis.startState(startRegion), start, startBound_, 0, noMove}, noNode,
-              0, Origin<Words>{});
+        reach(Child<State>{analysis.startState(startRegion), start, startBound_, 0}, noNode, 0,
+              Origin<Words>{});
     if (!started) {
       cutShort();
       return std::move(solution_);
@@ -188,7 +207,7 @@ class ParallelSearch {
   // round has two waits: after its analyses, and after its filing.
   void work(uint32_t thread) {
     BitAnalysis<Words> analysis(graph_);
-    typename BitAnalysis<Words>::Kept levelsHere;  // of the state it analyses
+    Dive<Words> dive;
     FarPartBound<Words> farPart(graph_, solvedFarParts_);
     bool taken = false;
     for (;;) {
@@ -199,7 +218,7 @@ class ParallelSearch {
       if (step_ == Step::finished) return;
       taken = step_ == Step::going;
       if (!taken) continue;  // the next layer
-      analyseRound(thread, analysis, levelsHere, farPart);
+      analyseRound(thread, analysis, dive, farPart);
       rendezvous_.arrive([&] { noteCompletions(); });
       if (step_ == Step::finished) return;
       forEachClaimedShard(thread, [&](uint32_t s) {
@@ -248,8 +267,7 @@ class ParallelSearch {
       info.closed = true;
       Origin<Words> origin;
       if (const Origin<Words>* kept = shard.origins.find(local);
-          kept != nullptr && kept->g == g &&
-          (kept->parent == noNode || kept->parent == info.parent))
+          kept != nullptr && kept->g == g && kept->parent == info.parent)
         origin = *kept;
       shard.taken.push_back({local << shardBits | s, g, origin});
     }
@@ -298,9 +316,10 @@ class ParallelSearch {
   }
 
   // The thread's own states of the round, a few at a time, and then the others' still left.
-  void analyseRound(uint32_t thread, BitAnalysis<Words>& analysis,
-                    typename BitAnalysis<Words>::Kept& levelsHere, FarPartBound<Words>& farPart) {
+  void analyseRound(uint32_t thread, BitAnalysis<Words>& analysis, Dive<Words>& dive,
+                    FarPartBound<Words>& farPart) {
     uint32_t raised = 0;
+    uint64_t dived = 0;
     for (uint32_t k = 0; k < threads_; ++k) {
       const uint32_t t = (thread + k) % threads_;
       const std::vector<uint32_t>& entries = threadEntries_[t];
@@ -318,22 +337,25 @@ class ParallelSearch {
           entry.g = taken.g;
           entry.origin = taken.origin;
           entry.analysedBy = static_cast<uint8_t>(thread);
-          analyse(analysis, levelsHere, farPart, entry);
+          analyse(analysis, dive, farPart, entry);
           // Its own shard files it, taken to be expanded or to wait in a higher layer.
           childShards_[i] =
               static_cast<uint8_t>(groupByShard(entry) | 1u << (entry.node & (shardCount - 1)));
           raised += entry.raisedF != 0;
+          dived += entry.dived;
         }
       }
     }
     raisedInRound_.fetch_add(raised, std::memory_order_relaxed);
+    divedInRound_.fetch_add(dived, std::memory_order_relaxed);
   }
 
   // The children of one state that can still beat the best answer, with their f raised to at
   // least the layer's.
-  void analyse(BitAnalysis<Words>& analysis, typename BitAnalysis<Words>::Kept& levelsHere,
-               FarPartBound<Words>& farPart, RoundState<Words>& entry) {
-    entry.completingMove = noMove;
+  void analyse(BitAnalysis<Words>& analysis, Dive<Words>& dive, FarPartBound<Words>& farPart,
+               RoundState<Words>& entry) {
+    entry.completion.clear();
+    entry.dived = 0;
     entry.raisedF = 0;
     entry.children.clear();
     entry.keptLevels = false;
@@ -354,43 +376,8 @@ class ParallelSearch {
       entry.raisedF = g + ownBound;
       return;
     }
-    if (f + 1 == upperBound_ && forcedColor(levels, colorCount) < 0) {
-      // The last layer keeps only children whose bound is below f - g, which a few regions'
-      // walks back settle (every move, where the state's own bound is lower). A child's own
-      // bound may not drop where the state's summary says it would: each is analysed here,
-      // from the state's levels, and filed only if it does. A child stored already, as deep or
-      // less, would not be filed again: the tables stand still while the round is analysed, so
-      // it is looked up first.
-      // Its levels, for its children's; the next round takes their analyses back and never
-      // needs these, so they stay with the thread, in its cache.
-      analysis.keep(levelsHere);
-      const uint32_t moves = analysis.movesLoweringBound(f - g);
-      std::array<State, maxColors> children;
-      for (uint32_t m = moves; m != 0; m &= m - 1) {
-        const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
-        children[c] = analysis.child(state, c);
-      }
-      const std::array<uint64_t, maxColors> keys = childKeys(levels, moves);
-      const auto childHash = [&](uint64_t key) { return hash ^ static_cast<uint32_t>(key); };
-      uint32_t keptCount = 0;
-      for (uint32_t m = moves; m != 0; m &= m - 1) {
-        const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
-        shards_[shardOf(childHash(keys[c]))].table.prefetch(childHash(keys[c]));
-      }
-      for (uint32_t m = moves; m != 0; m &= m - 1) {
-        const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
-        if (storedNoDeeper(children[c], childHash(keys[c]), g + 1)) continue;
-        const StateSummary& own =
-            analysis.analyzeChildLevels(levelsHere, children[c], c, f - g - 1);
-        if (g + 1 + lowerBound(own, colorCount) > f) continue;
-        if (entry.keptChildren.size() == keptCount) {
-          entry.keptChildren.emplace_back();
-          entry.keptGrowth += sizeof(entry.keptChildren.back());
-        }
-        entry.keptGrowth += analysis.keep(entry.keptChildren[keptCount]);
-        entry.children.push_back({children[c], childHash(keys[c]), f, static_cast<uint8_t>(c),
-                                  static_cast<uint8_t>(keptCount++)});
-      }
+    if (f + 1 == upperBound_) {
+      diveFrom(analysis, dive, farPart, entry, state, hash);
       return;
     }
     // Its levels, for its children's in the next round; its shard charges what they grew by.
@@ -400,7 +387,7 @@ class ParallelSearch {
     forEachUsefulMove(
         summary, colorCount,
         [&](uint32_t move) {
-          if (entry.completingMove == noMove) entry.completingMove = static_cast<uint8_t>(move);
+          if (entry.completion.empty()) entry.completion.push_back(static_cast<uint8_t>(move));
           completionSeen_.store(true, std::memory_order_relaxed);
           return true;
         },
@@ -409,23 +396,127 @@ class ParallelSearch {
           if (childF < upperBound_)
             entry.children.push_back({analysis.child(state, move),
                                       hash ^ static_cast<uint32_t>(summary.colors[move].keys),
-                                      childF, static_cast<uint8_t>(move), noMove});
+                                      childF, static_cast<uint8_t>(move)});
           return true;
         });
+  }
+
+  // In the last layer below the best answer, one thread's search goes on from a state to its
+  // children, deepest first, while their parents' levels are still in its cache; rounds would
+  // take each step down a round later, from levels long out of it. So a state of that layer is
+  // expanded with every state below it that stays in the layer (children whose own bound keeps
+  // them in it), but for those a round before stored as deep or less and those the dive reached
+  // so already. A completion, the first in move order, ends the dive and the search. The states
+  // it expands are filed closed, so that no later dive expands them again; dives of one round
+  // may expand the same state, as each sees only the tables as the round found them.
+  void diveFrom(BitAnalysis<Words>& analysis, Dive<Words>& dive, FarPartBound<Words>& farPart,
+                RoundState<Words>& entry, const State& state, uint32_t hash) {
+    dive.firstReached.clear();
+    dive.reached.clear();
+    dive.pending.clear();
+    dive.moves.clear();
+    expandInDive(analysis, dive, farPart, entry, state, hash, entry.g, 0);
+  }
+
+  // Expands a state of the dive, `depth` moves below the round's, whose levels the analysis
+  // holds; true when the dive is over: a completion found, or the search out of time.
+  bool expandInDive(BitAnalysis<Words>& analysis, Dive<Words>& dive, FarPartBound<Words>& farPart,
+                    RoundState<Words>& entry, const State& state, uint32_t hash, uint32_t g,
+                    uint32_t depth) {
+    const uint32_t f = layer_;
+    const uint32_t colorCount = graph_.colorCount;
+    if (entry.dived % checkEveryDived == checkEveryDived - 1 &&
+        (stopRequested(limits_) || Clock::now() >= deadline_))
+      return true;  // the round's end cuts the search short
+    if (dive.levels.size() == depth) dive.levels.emplace_back();
+    analysis.keep(dive.levels[depth]);
+    const size_t first = dive.pending.size();
+    const auto addChild = [&](uint32_t move, uint64_t key) {
+      dive.pending.push_back({analysis.child(state, move), hash ^ static_cast<uint32_t>(key), f,
+                              static_cast<uint8_t>(move), true, static_cast<uint16_t>(depth + 1)});
+    };
+    const StateSummary& levels = analysis.lastSummary();
+    if (forcedColor(levels, colorCount) < 0) {
+      const uint32_t moves = analysis.movesLoweringBound(f - g);
+      for (uint32_t m = moves; m != 0; m &= m - 1) {
+        const uint32_t c = static_cast<uint32_t>(std::countr_zero(m));
+        addChild(c, levels.colors[c].keys);
+      }
+    } else {
+      const StateSummary& summary = analysis.completeAnalysis(state);
+      const bool completes = !forEachUsefulMove(
+          summary, colorCount,
+          [&](uint32_t move) {
+            entry.completion = dive.moves;
+            entry.completion.push_back(static_cast<uint8_t>(move));
+            completionSeen_.store(true, std::memory_order_relaxed);
+            return false;
+          },
+          [&](uint32_t move, uint32_t childBound) {
+            if (g + 1 + childBound < upperBound_) addChild(move, summary.colors[move].keys);
+            return true;
+          });
+      if (completes) return true;
+    }
+    const size_t end = dive.pending.size();
+    for (size_t k = first; k < end; ++k)
+      shards_[shardOf(dive.pending[k].hash)].table.prefetch(dive.pending[k].hash);
+    for (size_t k = first; k < end; ++k) {
+      const Child<State> child = dive.pending[k];  // a copy: deeper states add to the list
+      if (storedNoDeeper(child.state, child.hash, g + 1) ||
+          !reachedFirst(dive, child.state, child.hash, g + 1))
+        continue;
+      const StateSummary& own =
+          analysis.analyzeChildLevels(dive.levels[depth], child.state, child.move, f - g - 1);
+      uint32_t ownBound = lowerBound(own, colorCount);
+      if (g + 1 + ownBound <= f && limits_.farParts && searchExpanded_ >= farPartsAfter)
+        ownBound = std::max(ownBound, farPart(analysis, limits_, deadline_));
+      if (g + 1 + ownBound > f) continue;
+      entry.children.push_back(child);
+      ++entry.dived;
+      dive.moves.push_back(child.move);
+      if (expandInDive(analysis, dive, farPart, entry, child.state, child.hash, g + 1, depth + 1))
+        return true;
+      dive.moves.pop_back();
+    }
+    dive.pending.resize(first);
+    return false;
+  }
+
+  // Whether the dive reaches the state first, or at a smaller depth than before; notes it.
+  static bool reachedFirst(Dive<Words>& dive, const State& state, uint32_t hash, uint32_t g) {
+    uint32_t& head = dive.firstReached[hash == noNode ? 0 : hash];
+    for (uint32_t i = head; i != 0; i = dive.reached[i - 1].next) {
+      typename Dive<Words>::Reached& reached = dive.reached[i - 1];
+      if (!sameBits(reached.state.joined, state.joined)) continue;
+      if (reached.g <= g) return false;
+      reached.g = g;
+      return true;
+    }
+    dive.reached.push_back({state, g, head});
+    head = static_cast<uint32_t>(dive.reached.size());
+    return true;
   }
 
   // Sorts the entry's children by shard, in their order within one, so that each shard's filing
   // reads only its own; the shards they belong to, one bit each.
   static uint32_t groupByShard(RoundState<Words>& entry) {
     std::vector<Child<State>>& children = entry.children;
-    for (size_t i = 1; i < children.size(); ++i)
-      for (size_t j = i; j > 0 && shardOf(children[j - 1].hash) > shardOf(children[j].hash); --j)
-        std::swap(children[j - 1], children[j]);
+    const auto byShard = [](const Child<State>& a, const Child<State>& b) {
+      return shardOf(a.hash) < shardOf(b.hash);
+    };
+    if (children.size() > smallSort) {  // a long dive's
+      std::stable_sort(children.begin(), children.end(), byShard);
+    } else {
+      for (size_t i = 1; i < children.size(); ++i)
+        for (size_t j = i; j > 0 && byShard(children[j], children[j - 1]); --j)
+          std::swap(children[j - 1], children[j]);
+    }
     size_t k = 0;
     uint32_t shards = 0;
     for (uint32_t s = 0; s <= shardCount; ++s) {
       while (k < children.size() && shardOf(children[k].hash) < s) ++k;
-      entry.shardBegin[s] = static_cast<uint8_t>(k);
+      entry.shardBegin[s] = static_cast<uint32_t>(k);
       if (s > 0 && entry.shardBegin[s - 1] < k) shards |= 1u << (s - 1);
     }
     return shards;
@@ -439,46 +530,55 @@ class ParallelSearch {
     return local != noNode && shard.nodes.info(local).g <= g;
   }
 
-  // The state's analyzeLevels: taken back when the last round stored it with its analysis,
-  // derived from its parent's when the last round expanded that, and afresh otherwise. Only a
-  // bound that just fits the layer is looked at for a lift, the one thing a lift could change.
+  // The state's analyzeLevels: derived from its parent's when the last round expanded that, and
+  // afresh otherwise. Only a bound that just fits the layer is looked at for a lift, the one
+  // thing a lift could change.
   const StateSummary& analyzeLevels(BitAnalysis<Words>& analysis, const RoundState<Words>& entry) {
     const uint32_t liftAt = layer_ - entry.g;
     const Origin<Words>& origin = entry.origin;
-    if (origin.kept != nullptr && origin.parent == noNode) return analysis.restore(*origin.kept);
     if (origin.kept != nullptr)
       return analysis.analyzeChildLevels(*origin.kept, stateOf(entry.node), infoOf(entry.node).move,
                                          liftAt);
     return analysis.analyzeLevels(stateOf(entry.node), liftAt);
   }
 
-  // The frontier keys of the moves' colours, read before the summary is overwritten.
-  static std::array<uint64_t, maxColors> childKeys(const StateSummary& summary, uint32_t moves) {
-    std::array<uint64_t, maxColors> keys{};
-    for (; moves != 0; moves &= moves - 1) {
-      const uint32_t c = static_cast<uint32_t>(std::countr_zero(moves));
-      keys[c] = summary.colors[c].keys;
-    }
-    return keys;
-  }
-
   // Serial: the first shortest completion of the round, in round order, becomes the best answer.
-  // Completions are rare: the round's states are read here only when one was seen.
+  // Completions are rare: the round's states are read here only when one was seen, or when the
+  // round's dives went past an expansion limit. The expansions counted are then the first the
+  // limit allows, in round order, each state's followed by its dive's, and only the completions
+  // among them.
   void noteCompletions() {
     releaseShards();
     const bool seen = completionSeen_.exchange(false, std::memory_order_relaxed);
-    for (uint32_t i = 0; seen && i < roundSize_; ++i) {
-      const RoundState<Words>& entry = round_[i];
-      if (entry.completingMove == noMove || entry.g + 1 >= upperBound_) continue;
-      // A reopened state's parents may have shorter paths than its g counts.
-      solution_.moves = pathTo(entry.node);
-      solution_.moves.push_back(entry.completingMove);
-      upperBound_ = static_cast<uint32_t>(solution_.moves.size());
+    const uint32_t raised = raisedInRound_.exchange(0, std::memory_order_relaxed);
+    uint64_t expanded = roundSize_ + divedInRound_.exchange(0, std::memory_order_relaxed);
+    const uint64_t left =
+        limits_.expansionLimit == 0 ? expanded : limits_.expansionLimit - solution_.expanded;
+    if (seen || expanded > left) {
+      uint64_t counted = 0;
+      uint32_t i = 0;
+      for (; i < roundSize_ && counted < left; ++i) {
+        const RoundState<Words>& entry = round_[i];
+        const uint64_t diveLeft = left - counted - 1;
+        counted += 1 + std::min<uint64_t>(entry.dived, diveLeft);
+        if (entry.completion.empty() || entry.dived > diveLeft ||
+            entry.g + entry.completion.size() >= upperBound_)
+          continue;
+        // A reopened state's parents may have shorter paths than its g counts.
+        solution_.moves = pathTo(entry.node);
+        solution_.moves.insert(solution_.moves.end(), entry.completion.begin(),
+                               entry.completion.end());
+        upperBound_ = static_cast<uint32_t>(solution_.moves.size());
+      }
+      if (expanded > left) {
+        roundSize_ = i;  // the limit is spent: the next round ends the search
+        expanded = counted;
+      }
     }
-    solution_.expanded += roundSize_;
+    solution_.expanded += expanded;
     // The beams' schedule counts the states expanded, as the one-thread search does, not those
     // that only went up a layer.
-    searchExpanded_ += roundSize_ - raisedInRound_.exchange(0, std::memory_order_relaxed);
+    searchExpanded_ += expanded - std::min<uint64_t>(raised, expanded);
     if (upperBound_ <= layer_) proven();  // every shorter answer was ruled out by the layers
     ++layerRounds_;
     limitTaking();
@@ -508,7 +608,7 @@ class ParallelSearch {
       for (uint32_t k = parent.shardBegin[s]; k < parent.shardBegin[s + 1]; ++k) {
         const Child<State>& child = parent.children[k];
         if (child.f >= upperBound_) continue;
-        if (!reach(child, parent.node, parent.g + 1, keptFor(parent, child))) {
+        if (!reach(child, parent.node, parent.g + child.depth, keptFor(parent))) {
           shards_[s].spent = true;
           return;
         }
@@ -516,17 +616,10 @@ class ParallelSearch {
     }
   }
 
-  // What the child's analysis may start from: its own, kept by its parent's, or its parent's
-  // levels.
-  static Origin<Words> keptFor(const RoundState<Words>& parent, const Child<State>& child) {
-    Origin<Words> origin{parent.g + 1, noNode, nullptr, parent.analysedBy};
-    if (child.kept != noMove) {
-      origin.kept = &parent.keptChildren[child.kept];
-    } else if (parent.keptLevels) {
-      origin.parent = parent.node;
-      origin.kept = parent.kept.get();
-    }
-    return origin;
+  // What the child's analysis may start from: its parent's levels, if kept.
+  static Origin<Words> keptFor(const RoundState<Words>& parent) {
+    if (!parent.keptLevels) return {};
+    return {parent.g + 1, parent.node, parent.kept.get(), parent.analysedBy};
   }
 
   // The table slots of an entry's children in shard s, asked for a few entries before they
@@ -567,11 +660,12 @@ class ParallelSearch {
     Shard<Words>& shard = shards_[shardOf(child.hash)];
     size_t slot = 0;
     uint32_t local = shard.table.find(child.hash, child.state, shard.nodes, slot);
-    const NodeInfo info{child.hash, parent, static_cast<uint16_t>(g), child.move, false};
+    // A state a dive expanded is stored closed, with the round's state as its parent: never
+    // followed, as nothing it leads to is stored open, and a shorter path replaces it.
+    const NodeInfo info{child.hash, parent, static_cast<uint16_t>(g), child.move, child.dived};
     if (local != noNode) {
       NodeInfo& known = shard.nodes.info(local);
-      if (known.g == g && (origin.parent == noNode || known.parent == parent))
-        note(shard, local, origin);
+      if (known.g == g && known.parent == parent) note(shard, local, origin);
       if (known.g <= g) return true;
       known = info;
     } else {
@@ -581,19 +675,18 @@ class ParallelSearch {
       shard.nodes.info(local) = info;
       if (!shard.table.insert(slot, child.hash, local, shard.budget)) return false;
     }
+    if (child.dived) return true;
     // Anything noted at the state's old depth no longer fits it.
     if (origin.kept != nullptr) shard.origins[local] = origin;
     return shard.open.push(child.f, g, local, shard.budget);
   }
 
-  // Notes what the analysis of a state stored at the origin's depth may start from, unless it
-  // has better: its own analysis is better than its parent's levels, and the first is kept.
+  // Notes what the analysis of a state stored at the origin's depth may start from, unless
+  // something is noted for that depth already.
   static void note(Shard<Words>& shard, uint32_t local, const Origin<Words>& origin) {
     if (origin.kept == nullptr) return;
     Origin<Words>& noted = shard.origins[local];
-    if (noted.kept == nullptr || noted.g != origin.g ||
-        (noted.parent != noNode && origin.parent == noNode))
-      noted = origin;
+    if (noted.kept == nullptr || noted.g != origin.g) noted = origin;
   }
 
   // A wider beam's answer replaces the best one when shorter, as in the one-thread search.
@@ -702,6 +795,7 @@ class ParallelSearch {
   // them.
   std::array<uint8_t, roundStates> childShards_{};
   std::atomic<uint32_t> raisedInRound_{0};   // entries whose own bound was above the layer
+  std::atomic<uint64_t> divedInRound_{0};    // states expanded by the round's dives
   std::atomic<bool> completionSeen_{false};  // in this round's analyses
   std::array<std::atomic<bool>, shardCount> shardClaimed_{};  // in a step by shards
   std::array<uint32_t, shardCount> shardRoundBegin_{};  // the round's first entry of each shard

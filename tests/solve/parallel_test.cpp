@@ -83,7 +83,9 @@ TEST(ParallelExact, AgreesWithTheOneThreadSearch) {
 
 // A search cut at N expansions has made exactly N and answers alike on 2, 3 and 4 threads; one
 // allowed all it needs answers as if it had no limit. (A cut in the proof's last round may
-// prove it all the same, as the round's first states find the answer.)
+// prove it all the same, as the round's first states find the answer.) The last cuts fall in
+// the last layer, whose states each expand the states below them at once: a cut there counts
+// the first of those expansions, in round order, and no completion past them.
 TEST(ParallelExact, ExpansionLimitGivesTheSameAnswerOnAnyThreadCount) {
   const BoardColors board = randomBoard(14, 6, 358);
   const RegionGraph graph = buildRegionGraph(board);
@@ -91,7 +93,8 @@ TEST(ParallelExact, ExpansionLimitGivesTheSameAnswerOnAnyThreadCount) {
   ASSERT_TRUE(free.proven);
   ASSERT_GT(free.expanded, 8000u) << "the board must take many rounds";
   for (const uint64_t limit :
-       {uint64_t{1}, uint64_t{100}, uint64_t{2500}, free.expanded / 2, free.expanded - 1}) {
+       {uint64_t{1}, uint64_t{100}, uint64_t{2500}, free.expanded / 2, free.expanded - 200,
+        free.expanded - 30, free.expanded - 5, free.expanded - 1}) {
     SCOPED_TRACE(limit);
     const Solution cut = solveExact(graph, onThreads(2, limit));
     if (limit <= free.expanded / 2) {
@@ -140,7 +143,7 @@ TEST(ParallelExact, StopsAtTheTimeAndMemoryLimits) {
   EXPECT_FALSE(late.interrupted);
 
   // The budget is split between the shards, so the search ends when one of them is full.
-  const BoardColors wide = randomBoard(24, 6, 7);
+  const BoardColors wide = randomBoard(30, 8, 3);
   SolveLimits little = onThreads(2);
   little.memoryLimitBytes = 32 << 20;
   const Solution small = solveExact(buildRegionGraph(wide), little);
