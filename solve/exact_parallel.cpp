@@ -428,6 +428,14 @@ class ParallelSearch {
     if (entry.dived % checkEveryDived == checkEveryDived - 1 &&
         (stopRequested(limits_) || Clock::now() >= deadline_))
       return true;  // the round's end cuts the search short
+    // What a dive holds is charged when its states are filed: one that grows past a shard's
+    // budget ends the search as a full shard would.
+    if (entry.children.size() * sizeof(Child<State>) +
+            dive.reached.size() * sizeof(dive.reached[0]) >
+        limits_.memoryLimitBytes / shardCount) {
+      diveSpent_.store(true, std::memory_order_relaxed);
+      return true;
+    }
     if (dive.levels.size() == depth) dive.levels.emplace_back();
     analysis.keep(dive.levels[depth]);
     const size_t first = dive.pending.size();
@@ -646,7 +654,8 @@ class ParallelSearch {
   // Serial: the limits, and a wider beam when the search has run long.
   void closeRound() {
     releaseShards();
-    const bool spent = std::any_of(shards_.begin(), shards_.end(),
+    const bool spent = diveSpent_.load(std::memory_order_relaxed) ||
+                       std::any_of(shards_.begin(), shards_.end(),
                                    [](const Shard<Words>& shard) { return shard.spent; });
     if (spent || stopRequested(limits_) || Clock::now() >= deadline_) return cutShort();
     if (beam_.joinable() && searchExpanded_ >= beamDueAt_) takeBeamsAnswer();
@@ -796,6 +805,7 @@ class ParallelSearch {
   std::array<uint8_t, roundStates> childShards_{};
   std::atomic<uint32_t> raisedInRound_{0};   // entries whose own bound was above the layer
   std::atomic<uint64_t> divedInRound_{0};    // states expanded by the round's dives
+  std::atomic<bool> diveSpent_{false};       // a dive grew past a shard's budget
   std::atomic<bool> completionSeen_{false};  // in this round's analyses
   std::array<std::atomic<bool>, shardCount> shardClaimed_{};  // in a step by shards
   std::array<uint32_t, shardCount> shardRoundBegin_{};  // the round's first entry of each shard
