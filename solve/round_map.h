@@ -1,6 +1,6 @@
-// A map from node index to value for the states of one round of the parallel exact search:
-// open addressing in flat arrays, and emptied in the time its entries take, not its size, as it
-// is emptied every round.
+// A map from a 32-bit key to value for the states of one round of the parallel exact search, or
+// of one dive (node indices, hashes): open addressing in flat arrays, and emptied in the time its
+// entries take, not its size, as it is emptied every round.
 #pragma once
 
 #include <algorithm>
