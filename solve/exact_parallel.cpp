@@ -81,8 +81,8 @@ uint32_t shardOf(uint32_t hash) {
 // likely are.
 template <size_t Words>
 struct Origin {
-  uint32_t g = 0;  // the depth it holds for
-  uint32_t parent = noNode;
+  uint32_t g = 0;            // the depth it holds for
+  uint32_t parent = noNode;  // whose levels they are
   const typename BitAnalysis<Words>::Kept* kept = nullptr;
   uint8_t thread = 0;
 };
