@@ -281,6 +281,9 @@ class ParallelSearch {
     roundSize_ = 0;
     for (const Shard<Words>& shard : shards_)
       roundSize_ += static_cast<uint32_t>(shard.taken.size());
+    // A round cut by the expansion limit left states of its layer unexpanded: the layer may not
+    // be taken as done, nor the answer as proven.
+    if (roundCut_) return cutShort();
     if (roundSize_ == 0) {
       // A kept analysis looked for a lift only where its bound fit the layer done.
       for (Shard<Words>& shard : shards_) shard.origins.clear();
@@ -294,9 +297,10 @@ class ParallelSearch {
       return;
     }
     if (expansionsSpent(limits_, solution_.expanded)) return cutShort();
-    if (limits_.expansionLimit != 0)
-      roundSize_ = static_cast<uint32_t>(
-          std::min<uint64_t>(roundSize_, limits_.expansionLimit - solution_.expanded));
+    if (limits_.expansionLimit != 0 && roundSize_ > limits_.expansionLimit - solution_.expanded) {
+      roundCut_ = true;
+      roundSize_ = static_cast<uint32_t>(limits_.expansionLimit - solution_.expanded);
+    }
     // The round's states, in shard order. Each goes first to the thread that kept what its
     // analysis starts from, else to its shard's, whose nodes that thread filed. Their entries
     // are written by the threads that analyse them, not here, so that they need not pass from
@@ -580,6 +584,7 @@ class ParallelSearch {
       }
       if (expanded > left) {
         roundSize_ = i;  // the limit is spent: the next round ends the search
+        roundCut_ = true;
         expanded = counted;
       }
     }
@@ -805,6 +810,7 @@ class ParallelSearch {
   std::array<uint8_t, roundStates> childShards_{};
   std::atomic<uint32_t> raisedInRound_{0};   // entries whose own bound was above the layer
   std::atomic<uint64_t> divedInRound_{0};    // states expanded by the round's dives
+  bool roundCut_ = false;                    // the expansion limit cut the last round short
   std::atomic<bool> diveSpent_{false};       // a dive grew past a shard's budget
   std::atomic<bool> completionSeen_{false};  // in this round's analyses
   std::array<std::atomic<bool>, shardCount> shardClaimed_{};  // in a step by shards

@@ -125,6 +125,28 @@ TEST(ParallelExact, WiderBeamsGiveTheSameAnswersOnAnyThreadCount) {
   expectSameAnswer(solveExact(graph, onThreads(3)), free);
 }
 
+// A proof that found no shorter answer than the beam's needs every state of its last layer
+// expanded: cut any sooner, even inside that layer's last round, the search proves nothing.
+TEST(ParallelExact, ACutInTheLastRoundProvesNothingUnlessItFoundTheAnswer) {
+  uint32_t exhausted = 0;  // boards whose proof found no shorter answer
+  for (uint32_t k = 1; k <= 30; ++k) {
+    const BoardColors board = randomBoard(9 + k % 4, 4 + k % 4, 700 + k);
+    SCOPED_TRACE(nameOf(9 + k % 4, 4 + k % 4, 700 + k));
+    const RegionGraph graph = buildRegionGraph(board);
+    const Solution free = solveExact(graph, onThreads(2));
+    ASSERT_TRUE(free.proven);
+    if (free.moves.size() != solveBeam(graph, 16, {}).moves.size() || free.expanded < 100) continue;
+    ++exhausted;
+    for (const uint64_t short_ : {uint64_t{1}, uint64_t{3}, uint64_t{10}, uint64_t{40}}) {
+      const Solution cut = solveExact(graph, onThreads(2, free.expanded - short_));
+      EXPECT_FALSE(cut.proven) << short_ << " short";
+      EXPECT_EQ(cut.expanded, free.expanded - short_);
+      EXPECT_LE(cut.bound, free.moves.size());
+    }
+  }
+  EXPECT_GE(exhausted, 10u);
+}
+
 void expectCutOff(const BoardColors& board, const Solution& solution) {
   EXPECT_FALSE(solution.proven);
   EXPECT_EQ(replayMoves(board, solution.moves), solution.moves.size());
