@@ -137,10 +137,10 @@ TEST(ParallelExact, ACutInTheLastRoundProvesNothingUnlessItFoundTheAnswer) {
     ASSERT_TRUE(free.proven);
     if (free.moves.size() != solveBeam(graph, 16, {}).moves.size() || free.expanded < 100) continue;
     ++exhausted;
-    for (const uint64_t short_ : {uint64_t{1}, uint64_t{3}, uint64_t{10}, uint64_t{40}}) {
-      const Solution cut = solveExact(graph, onThreads(2, free.expanded - short_));
-      EXPECT_FALSE(cut.proven) << short_ << " short";
-      EXPECT_EQ(cut.expanded, free.expanded - short_);
+    for (const uint64_t shortBy : {uint64_t{1}, uint64_t{3}, uint64_t{10}, uint64_t{40}}) {
+      const Solution cut = solveExact(graph, onThreads(2, free.expanded - shortBy));
+      EXPECT_FALSE(cut.proven) << shortBy << " short";
+      EXPECT_EQ(cut.expanded, free.expanded - shortBy);
       EXPECT_LE(cut.bound, free.moves.size());
     }
   }
