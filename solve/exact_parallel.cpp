@@ -372,10 +372,8 @@ class ParallelSearch {
     // A state enters with the bound its parent's summary gives; its own, or its far part's, may
     // be higher, and then it waits in that layer instead of being expanded now. Its shard files
     // it again.
-    const StateSummary& levels = analyzeLevels(analysis, entry);
-    uint32_t ownBound = lowerBound(levels, colorCount);
-    if (g + ownBound <= f && limits_.farParts && searchExpanded_ >= farPartsAfter)
-      ownBound = std::max(ownBound, farPart(analysis, limits_, deadline_));
+    analyzeLevels(analysis, entry);
+    const uint32_t ownBound = boundOf(analysis, farPart, g);
     if (g + ownBound > f) {
       entry.raisedF = g + ownBound;
       return;
@@ -478,12 +476,8 @@ class ParallelSearch {
       if (storedNoDeeper(child.state, child.hash, g + 1) ||
           !reachedFirst(dive, child.state, child.hash, g + 1))
         continue;
-      const StateSummary& own =
-          analysis.analyzeChildLevels(dive.levels[depth], child.state, child.move, f - g - 1);
-      uint32_t ownBound = lowerBound(own, colorCount);
-      if (g + 1 + ownBound <= f && limits_.farParts && searchExpanded_ >= farPartsAfter)
-        ownBound = std::max(ownBound, farPart(analysis, limits_, deadline_));
-      if (g + 1 + ownBound > f) continue;
+      analysis.analyzeChildLevels(dive.levels[depth], child.state, child.move, f - g - 1);
+      if (g + 1 + boundOf(analysis, farPart, g + 1) > f) continue;
       entry.children.push_back(child);
       ++entry.dived;
       dive.moves.push_back(child.move);
@@ -493,6 +487,14 @@ class ParallelSearch {
     }
     dive.pending.resize(first);
     return false;
+  }
+
+  // The bound of the state the analysis holds the levels of, at depth g: its own, or its far
+  // part's when higher, which is only looked for while the state fits the layer.
+  uint32_t boundOf(const BitAnalysis<Words>& analysis, FarPartBound<Words>& farPart, uint32_t g) {
+    const uint32_t own = lowerBound(analysis.lastSummary(), graph_.colorCount);
+    if (g + own > layer_ || !limits_.farParts || searchExpanded_ < farPartsAfter) return own;
+    return std::max(own, farPart(analysis, limits_, deadline_));
   }
 
   // Whether the dive reaches the state first, or at a smaller depth than before; notes it.
